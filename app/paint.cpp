@@ -1,0 +1,2 @@
+// paint
+#include "app/paint.h"

@@ -1,0 +1,15 @@
+// Painting of the four screens, straight into the paint DC.
+#pragma once
+
+#include <string>
+
+#include <windows.h>
+
+#include "app/state.h"
+
+void PaintInstallerWindow(HWND window);
+// Draws every element from `state` into `dc`; the window's paint and tests share it.
+void PaintInstallerContents(HDC dc, const RECT& client, const InstallerState& state);
+void FillRoundRect(HDC dc, const RECT& rect, int corner, COLORREF colour);
+void DrawLabel(HDC dc, const std::wstring& text, const RECT& rect, HFONT font, COLORREF colour, UINT format);
+void DrawCheckMark(HDC dc, const RECT& box);

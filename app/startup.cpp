@@ -1,0 +1,2 @@
+// startup
+#include "app/startup.h"

@@ -1,0 +1,2 @@
+// state
+#include "app/state.h"

@@ -1,0 +1,2 @@
+// window
+#include "app/window.h"

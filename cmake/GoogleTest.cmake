@@ -1,0 +1,9 @@
+# GoogleTest from Debian's source package, built here for whichever toolchain is active.
+set(KESTRAVON_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources (Debian package googletest)")
+if(NOT EXISTS ${KESTRAVON_GTEST_SOURCE}/CMakeLists.txt)
+  message(FATAL_ERROR "GoogleTest sources not found at ${KESTRAVON_GTEST_SOURCE}: apt-get install googletest")
+endif()
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+add_subdirectory(${KESTRAVON_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)

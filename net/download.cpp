@@ -1,0 +1,2 @@
+// download
+#include "net/download.h"

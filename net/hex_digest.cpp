@@ -1,0 +1,2 @@
+// hex_digest
+#include "net/download.h"

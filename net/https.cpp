@@ -1,0 +1,2 @@
+// https
+#include "net/https.h"

@@ -1,0 +1,2 @@
+// manifest_fetch
+#include "net/manifest_fetch.h"

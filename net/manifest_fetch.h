@@ -1,0 +1,8 @@
+// Downloads the release manifest into memory, at most 1 MiB.
+#pragma once
+
+#include <string>
+
+constexpr std::size_t MaxManifestBytes = 1048576;
+
+bool FetchManifest(const std::wstring& url, std::string& body, std::wstring& errorText);

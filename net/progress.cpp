@@ -1,0 +1,2 @@
+// progress
+#include "net/progress.h"

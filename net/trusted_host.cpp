@@ -1,0 +1,2 @@
+// trusted_host
+#include "net/trusted_host.h"

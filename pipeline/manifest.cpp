@@ -1,0 +1,2 @@
+// manifest
+#include "pipeline/manifest.h"

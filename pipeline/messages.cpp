@@ -1,0 +1,2 @@
+// messages
+#include "pipeline/messages.h"

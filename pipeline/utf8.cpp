@@ -1,0 +1,2 @@
+// utf8
+#include "pipeline/utf8.h"

@@ -1,0 +1,2 @@
+// worker
+#include "pipeline/worker.h"

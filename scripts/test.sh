@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: native rules under ASan/UBSan, the fuzz
+# targets for a bounded time, and the Windows tests under Wine. Ends with ctest's summary.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+jobs=$(nproc)
+for preset in native fuzz windows-test; do
+  cmake --preset "$preset" ${KESTRAVON_WERROR:+-DKESTRAVON_WERROR=ON} >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
+done
+# One ctest run over the three build trees, so there is one summary.
+mkdir -p build/all
+{
+  echo "subdirs(\"$PWD/build/native\")"
+  echo "subdirs(\"$PWD/build/fuzz\")"
+  echo "subdirs(\"$PWD/build/windows-test\")"
+} >build/all/CTestTestfile.cmake
+cd build/all
+exec ctest --output-on-failure --timeout 900 "$@"

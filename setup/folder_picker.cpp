@@ -1,0 +1,2 @@
+// folder_picker
+#include "setup/folder_picker.h"

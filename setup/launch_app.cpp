@@ -1,0 +1,2 @@
+// launch_app
+#include "setup/launch_app.h"

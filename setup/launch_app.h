@@ -1,0 +1,4 @@
+// Opens the installed application from the install folder.
+#pragma once
+
+bool LaunchInstalledApp();

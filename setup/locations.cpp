@@ -1,0 +1,2 @@
+// locations
+#include "setup/locations.h"

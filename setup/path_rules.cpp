@@ -1,0 +1,2 @@
+// path_rules
+#include "setup/path_rules.h"

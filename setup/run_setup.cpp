@@ -1,0 +1,2 @@
+// run_setup
+#include "setup/run_setup.h"
