@@ -174,6 +174,7 @@ TEST(ExtractJsonString, EscapesAndLocation) {
         {R"({"k" "v", "j": "w"})", "k", "w"},  // the next colon belongs to "j"; bytes before it are skipped
         {R"({"kk":"no","k":"yes"})", "k", "yes"},
         {R"({"":"empty key"})", "", "empty key"},
+        {R"({"a:b":"colon in key"})", "a:b", "colon in key"},  // the colon search starts after the needle
         {R"({"k":true})", "k", ""},
         {R"({"k":["v"]})", "k", ""},
         {"{\"k\":\"\x80\xFF\x00\"}"s, "k", "\x80\xFF\x00"s},
@@ -233,7 +234,7 @@ TEST(TrimWhitespace, OnlyTheSixAsciiBytes) {
 }
 
 // One MiB of padding before the key: each lookup stays a single linear scan.
-TEST(ExtractJsonString, FindsAKeyAtTheEndOfALargeBody) {
+TEST(ParseManifest, FindsMembersAfterAMebibyteOfPadding) {
     const std::string body = "{\"pad\":\"" + std::string(1 << 20, 'x') + "\"," + UrlMember + "," + ShaMember + "," +
                              VersionMember + ",\"size\":" + std::string(1 << 16, '0') + "5}";
     const std::optional<ReleaseManifest> parsed = ParseManifest(body);

@@ -1,6 +1,7 @@
 // Utf8ToWide through the real MultiByteToWideChar: valid text converts, any invalid byte empties it.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
