@@ -1,0 +1,148 @@
+// System DLLs from System32 only: the search restriction and the delay-load hooks.
+#include "app/dll_safety.h"
+
+#include <delayimp.h>
+
+#include <cstring>
+
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
+namespace {
+
+// How a function reports failure to its caller.
+enum class Failure {
+    ZeroWithLastError,  // BOOL FALSE or a null handle, reason in GetLastError
+    Win32Error,         // returns the Win32 error code itself (0 would be success)
+    InvalidCallback,    // WinHttpSetStatusCallback: WINHTTP_INVALID_STATUS_CALLBACK
+    NtStatus,           // CNG: any negative NTSTATUS
+    HResult,            // any negative HRESULT
+};
+
+struct LibraryRule {
+    const char* dll;
+    Failure failure;
+};
+
+struct FunctionRule {
+    const char* dll;
+    const char* function;
+    Failure failure;
+};
+
+constexpr LibraryRule LibraryRules[] = {
+    {"winhttp.dll", Failure::ZeroWithLastError},
+    {"bcrypt.dll", Failure::NtStatus},
+    {"dwmapi.dll", Failure::HResult},
+};
+
+// The exceptions to each library's usual convention, from the SDK headers.
+constexpr FunctionRule FunctionRules[] = {
+    {"winhttp.dll", "WinHttpSetStatusCallback", Failure::InvalidCallback},
+    {"winhttp.dll", "WinHttpCreateProxyResolver", Failure::Win32Error},
+    {"winhttp.dll", "WinHttpGetProxyForUrlEx", Failure::Win32Error},
+    {"winhttp.dll", "WinHttpGetProxyForUrlEx2", Failure::Win32Error},
+    {"winhttp.dll", "WinHttpGetProxyResult", Failure::Win32Error},
+    {"winhttp.dll", "WinHttpGetProxyResultEx", Failure::Win32Error},
+    {"winhttp.dll", "WinHttpGetProxySettingsVersion", Failure::Win32Error},
+    {"winhttp.dll", "WinHttpIsHostInProxyBypassList", Failure::Win32Error},
+    {"winhttp.dll", "WinHttpReadProxySettings", Failure::Win32Error},
+    {"winhttp.dll", "WinHttpResetAutoProxy", Failure::Win32Error},
+    {"winhttp.dll", "WinHttpWebSocketClose", Failure::Win32Error},
+    {"winhttp.dll", "WinHttpWebSocketQueryCloseStatus", Failure::Win32Error},
+    {"winhttp.dll", "WinHttpWebSocketReceive", Failure::Win32Error},
+    {"winhttp.dll", "WinHttpWebSocketSend", Failure::Win32Error},
+    {"winhttp.dll", "WinHttpWebSocketShutdown", Failure::Win32Error},
+    {"winhttp.dll", "WinHttpWriteProxySettings", Failure::Win32Error},
+    {"dwmapi.dll", "DwmDefWindowProc", Failure::ZeroWithLastError},
+};
+
+constexpr LONG StatusDllNotFound = static_cast<LONG>(0xC0000135);
+constexpr LONG StatusEntrypointNotFound = static_cast<LONG>(0xC0000139);
+
+// One stand-in per convention and cause. On x64 the caller owns the argument
+// area, so a function taking no arguments can stand in for any signature.
+template <Failure F, DWORD Error>
+INT_PTR WINAPI FailCall() {
+    if constexpr (F == Failure::ZeroWithLastError) {
+        SetLastError(Error);
+        return 0;
+    } else if constexpr (F == Failure::Win32Error) {
+        return static_cast<INT_PTR>(Error);
+    } else if constexpr (F == Failure::InvalidCallback) {
+        SetLastError(Error);
+        return -1;
+    } else if constexpr (F == Failure::NtStatus) {
+        return Error == ERROR_MOD_NOT_FOUND ? StatusDllNotFound : StatusEntrypointNotFound;
+    } else {
+        return HRESULT_FROM_WIN32(Error);
+    }
+}
+
+template <Failure F>
+FARPROC StubFor(bool libraryMissing) {
+    return libraryMissing ? &FailCall<F, ERROR_MOD_NOT_FOUND> : &FailCall<F, ERROR_PROC_NOT_FOUND>;
+}
+
+bool EqualAsciiNoCase(const char* left, const char* right) {
+    for (; *left && *right; ++left, ++right) {
+        const char a = (*left >= 'A' && *left <= 'Z') ? static_cast<char>(*left - 'A' + 'a') : *left;
+        const char b = (*right >= 'A' && *right <= 'Z') ? static_cast<char>(*right - 'A' + 'a') : *right;
+        if (a != b) return false;
+    }
+    return *left == *right;
+}
+
+HMODULE OwnImage() {
+    return reinterpret_cast<HMODULE>(&__ImageBase);
+}
+
+// Loads each delay-loaded library by its bare name from System32 only, even where
+// the default directories could not be set. A library that will not load from
+// there binds to this executable, which exports nothing, so every function of it
+// ends in the failure hook instead of a LoadLibrary that searches further.
+FARPROC WINAPI NotifyDelayLoad(unsigned notification, PDelayLoadInfo info) {
+    if (notification != dliNotePreLoadLibrary) return nullptr;
+    HMODULE library = LoadLibraryExA(info->szDll, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    return reinterpret_cast<FARPROC>(library ? library : OwnImage());
+}
+
+FARPROC WINAPI HandleDelayLoadFailure(unsigned notification, PDelayLoadInfo info) {
+    if (notification == dliFailLoadLib) return reinterpret_cast<FARPROC>(OwnImage());
+    if (notification != dliFailGetProc) return nullptr;
+    const char* function = info->dlp.fImportByName ? info->dlp.szProcName : nullptr;
+    return DelayLoadFailureStub(info->szDll, function, info->hmodCur == OwnImage());
+}
+
+}  // namespace
+
+// The delay-load helper in the MinGW runtime calls through these two pointers;
+// defining them here replaces the runtime's empty ones.
+extern "C" PfnDliHook __pfnDliNotifyHook2 = NotifyDelayLoad;
+extern "C" PfnDliHook __pfnDliFailureHook2 = HandleDelayLoadFailure;
+
+bool RestrictDllSearchToSystem32() {
+    return SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32) != FALSE;
+}
+
+FARPROC DelayLoadFailureStub(const char* dll, const char* function, bool libraryMissing) {
+    if (!dll) return nullptr;
+    const LibraryRule* library = nullptr;
+    for (const LibraryRule& rule : LibraryRules) {
+        if (EqualAsciiNoCase(rule.dll, dll)) library = &rule;
+    }
+    if (!library) return nullptr;
+    Failure failure = library->failure;
+    for (const FunctionRule& rule : FunctionRules) {
+        if (function && EqualAsciiNoCase(rule.dll, dll) && std::strcmp(rule.function, function) == 0) {
+            failure = rule.failure;
+        }
+    }
+    switch (failure) {
+    case Failure::ZeroWithLastError: return StubFor<Failure::ZeroWithLastError>(libraryMissing);
+    case Failure::Win32Error: return StubFor<Failure::Win32Error>(libraryMissing);
+    case Failure::InvalidCallback: return StubFor<Failure::InvalidCallback>(libraryMissing);
+    case Failure::NtStatus: return StubFor<Failure::NtStatus>(libraryMissing);
+    case Failure::HResult: return StubFor<Failure::HResult>(libraryMissing);
+    }
+    return nullptr;
+}

@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Plants one marker-writing DLL as winhttp, bcrypt, dwmapi, version and uxtheme.dll
+# beside a program and in its working directory, tells Wine to prefer native copies
+# of those names, and checks which got loaded.
+#   planting_test.sh <plant.dll> <control.exe> <mode> <program.exe> [close_runner.exe]
+# First the control program, which imports these libraries the plain way, must load
+# every planted copy: otherwise this environment cannot show planting at all and the
+# test fails. Then the program under test must load none.
+#   mode probe:     run the program; it must exit with 0.
+#   mode installer: run it through close_runner, which closes its window; exit 77
+#                   (skipped) when the program never showed its window.
+set -euo pipefail
+plant=$1 control=$2 mode=$3 program=$4 runner=${5:-}
+here=$(cd "$(dirname "$0")" && pwd)
+state=${KESTRAVON_HARNESS_STATE:?}
+names=(winhttp bcrypt dwmapi version uxtheme)
+
+work=$(mktemp -d "$state/planting.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+mkdir "$work/bin" "$work/cwd" "$work/markers" "$work/tools"
+for name in "${names[@]}"; do
+  cp "$plant" "$work/bin/$name.dll"
+  cp "$plant" "$work/cwd/$name.dll"
+done
+cp "$control" "$program" "$work/bin/"
+# The runner is test machinery, not under test: it lives and runs away from the plants.
+[ -z "$runner" ] || cp "$runner" "$work/tools/"
+
+# Wine maps the Unix root to drive Z:.
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+export KESTRAVON_PLANT_MARKERS
+KESTRAVON_PLANT_MARKERS=$(windows_path "$work/markers")
+export WINEDLLOVERRIDES="winhttp,bcrypt,dwmapi,version,uxtheme=n,b;mscoree,mshtml="
+wine_run() { (cd "$work/cwd" && "$here/../harness/wine-run.sh" "$@"); }
+markers() { (cd "$work/markers" && ls -1 2>/dev/null | sort | tr '\n' ' '); }
+
+wine_run "$work/bin/$(basename "$control")" || true
+for name in "${names[@]}"; do
+  if [ ! -e "$work/markers/$name.dll.loaded" ]; then
+    echo "FAIL: the control program did not load the planted $name.dll (markers: $(markers));"
+    echo "      this environment cannot show DLL planting, so the test proves nothing"
+    exit 1
+  fi
+done
+echo "control program loaded every planted DLL: $(markers)"
+rm -f "$work/markers"/*
+
+status=0
+case $mode in
+  probe)
+    wine_run "$work/bin/$(basename "$program")" || status=$?
+    ;;
+  installer)
+    (cd "$work/tools" && "$here/../harness/wine-run.sh" "$work/tools/$(basename "$runner")" \
+      "$(windows_path "$work/bin/$(basename "$program")")" "$(windows_path "$work/cwd")" 30) || status=$?
+    ;;
+  *) echo "unknown mode $mode"; exit 2 ;;
+esac
+
+loaded=$(markers)
+if [ -n "$loaded" ]; then
+  echo "FAIL: $(basename "$program") loaded planted DLLs: $loaded"
+  exit 1
+fi
+echo "$(basename "$program") loaded no planted DLL"
+if [ "$mode" = installer ] && [ "$status" -eq 77 ]; then
+  echo "SKIP: the installer exited with 0 without showing its window; only its start-up was checked"
+  exit 77
+fi
+if [ "$status" -ne 0 ]; then
+  echo "FAIL: $(basename "$program") failed with exit code $status"
+  exit 1
+fi
