@@ -117,8 +117,10 @@ FARPROC WINAPI HandleDelayLoadFailure(unsigned notification, PDelayLoadInfo info
 
 // The delay-load helper in the MinGW runtime calls through these two pointers;
 // defining them here replaces the runtime's empty ones.
-extern "C" PfnDliHook __pfnDliNotifyHook2 = NotifyDelayLoad;
-extern "C" PfnDliHook __pfnDliFailureHook2 = HandleDelayLoadFailure;
+extern "C" {
+PfnDliHook __pfnDliNotifyHook2 = NotifyDelayLoad;
+PfnDliHook __pfnDliFailureHook2 = HandleDelayLoadFailure;
+}
 
 bool RestrictDllSearchToSystem32() {
     return SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32) != FALSE;
