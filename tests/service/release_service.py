@@ -11,7 +11,8 @@ Served paths (every response closes its connection):
   /t/body?size=<n>[&seed=<s>][&cl=...][&drop=<n>][&chunk=<n>][&status=200][&te=chunked]
         n bytes of the seeded pattern; cl: "true" (default), "none", or any literal
         value to send as Content-Length; drop: reset the connection (TCP RST) after
-        that many body bytes; chunk: size of each socket write (default 65536)
+        that many body bytes; chunk: size of each socket write (default 65536, at
+        most 65536); slowfrom: offset before which writes are 65536 bytes anyway
   /t/sha256?size=<n>[&seed=<s>]               hex SHA-256 of that pattern body
 The pattern for seed s is SHAKE-256("kestravon-pattern-<s>") taken to 1 MiB and
 repeated. Each request is appended as one JSON line to <service-dir>/requests.jsonl.
@@ -162,6 +163,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         length = query.get("cl", "true")
         drop = int(query["drop"]) if "drop" in query else -1
         chunk = max(1, int(query.get("chunk", "65536")))
+        slow_from = int(query.get("slowfrom", "0"))
         chunked = query.get("te") == "chunked"
         block = pattern_block(seed)
 
@@ -180,7 +182,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         sent = 0
         view = memoryview(block)
         while sent < size:
-            n = min(chunk, size - sent)
+            n = min(chunk if sent >= slow_from else slow_from - sent, 65536, size - sent)
             if drop >= 0:
                 n = min(n, drop - sent)
                 if n <= 0:
