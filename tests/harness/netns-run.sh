@@ -9,7 +9,7 @@
 #   --verbose          the service logs each request to stderr
 # The command sees KESTRAVON_SERVICE_DIR (host path; Windows path: Z: + backslashes).
 # Ports: 443 and 8443 (certificate from the test CA), 9443 (certificate from an
-# untrusted CA), 80 (plain HTTP). See tests/harness/README.md.
+# untrusted CA), 80 (plain HTTP), 9444 (never accepts). See tests/harness/README.md.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(cd "$here/../.." && pwd)
@@ -88,7 +88,7 @@ if [ -d "$state/wineprefix" ]; then
 fi
 
 service_args=(--dir "$KESTRAVON_SERVICE_DIR" --certs "$state/certs"
-  --https 443 --https 8443 --https 9443:rogue --http 80 --ready "$run/ready")
+  --https 443 --https 8443 --https 9443:rogue --http 80 --stall 9444 --ready "$run/ready")
 [ "$KESTRAVON_NETNS_VERBOSE" = 1 ] && service_args+=(--verbose)
 python3 "$source_dir/tests/service/release_service.py" "${service_args[@]}" 2>"$run/service.log" &
 service_pid=$!

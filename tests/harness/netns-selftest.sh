@@ -23,6 +23,11 @@ exec "$here/netns-run.sh" bash -c '
   [ "$(get https://evil.test/t/status/200)" = "status 200" ] || fail "evil.test certificate"
   [ "$(curl -sS --max-time 10 http://kestravon.test/t/status/200)" = "status 200" ] || fail "80"
   if get -o /dev/null https://kestravon.test:9443/ 2>/dev/null; then fail "9443 certificate was trusted"; fi
+  set +e
+  get --connect-timeout 1 -o /dev/null https://kestravon.test:9444/ 2>/dev/null
+  rc=$?
+  set -e
+  [ "$rc" = 28 ] || fail "9444 should time out, curl exit $rc"
   [ "$(get -o /dev/null -w "%{http_code}" https://kestravon.test/t/status/404)" = 404 ] || fail "status"
   [ "$(get -o /dev/null -w "%{redirect_url}" "https://kestravon.test/t/redirect?to=https://evil.test/x")" = \
     "https://evil.test/x" ] || fail "redirect"

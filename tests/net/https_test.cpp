@@ -72,7 +72,7 @@ TEST(OpenHttpsRequest, StatusAndFailureSentences) {
         // Windows reports the 3xx of a refused https->http redirect with the status
         // sentence; Wine 8 fails WinHttpReceiveResponse (12156) instead.
         {L"https://kestravon.test/t/redirect?to=http://kestravon.test/t/status/200",
-         L"Kestravon server did not respond."},
+         RunningOnWine() ? L"Kestravon server did not respond." : L"Kestravon server returned HTTP 302."},
         {L"http://kestravon.test/t/status/200", L"Only HTTPS downloads are allowed."},
         {L"ftp://kestravon.test/file", L"Only HTTPS downloads are allowed."},
         {L"kestravon.test/t/status/200", L"Only HTTPS downloads are allowed."},
@@ -101,6 +101,18 @@ TEST(OpenHttpsRequest, RedirectWithoutLocation) {
     EXPECT_FALSE(opened.ok);
     EXPECT_EQ(opened.errorText, RunningOnWine() ? L"Kestravon server did not respond."
                                                 : L"Kestravon server returned HTTP 302.");
+}
+
+TEST(OpenHttpsRequest, ConnectTimesOutAfterTenSeconds) {
+    // Port 9444 never accepts. WinHTTP's own default would wait 60 s.
+    OpenedRequest opened;
+    const ULONGLONG start = GetTickCount64();
+    Open(L"https://kestravon.test:9444/", opened);
+    const ULONGLONG elapsed = GetTickCount64() - start;
+    EXPECT_FALSE(opened.ok);
+    EXPECT_EQ(opened.errorText, L"Kestravon server did not respond.");
+    EXPECT_GE(elapsed, 9000u);
+    EXPECT_LT(elapsed, 25000u);
 }
 
 TEST(OpenHttpsRequest, RefusedSchemesMakeNoRequest) {

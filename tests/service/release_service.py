@@ -266,6 +266,25 @@ class Server(http.server.ThreadingHTTPServer):
             super().handle_error(request, client_address)
 
 
+def stalled_port(bind, port):
+    """A port whose accept queue is full and never drained: new SYNs are dropped,
+    so a client's connect hangs until its own connect time-out."""
+    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    listener.bind((bind, port))
+    listener.listen(0)
+    fillers = []
+    for _ in range(2):
+        filler = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        filler.settimeout(0.5)
+        try:
+            filler.connect((bind, port))
+        except OSError:
+            pass
+        fillers.append(filler)
+    return listener, fillers
+
+
 def tls_context(cert, key):
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(cert, key)
@@ -285,6 +304,8 @@ def main():
     parser.add_argument("--https", action="append", default=[], metavar="PORT[:CERT]",
                         help="HTTPS port, optionally with the certificate name (default server)")
     parser.add_argument("--http", action="append", default=[], type=int, metavar="PORT", help="plain HTTP port")
+    parser.add_argument("--stall", action="append", default=[], type=int, metavar="PORT",
+                        help="port that never accepts (connect time-outs)")
     parser.add_argument("--bind", default="127.0.0.1")
     parser.add_argument("--ready", help="file written once every port listens")
     parser.add_argument("--verbose", action="store_true")
@@ -298,6 +319,7 @@ def main():
         servers.append(Server((args.bind, port), args.dir, context, args.verbose))
     for port in args.http:
         servers.append(Server((args.bind, port), args.dir, None, args.verbose))
+    stalled = [stalled_port(args.bind, port) for port in args.stall]  # kept open until exit
     threads = [threading.Thread(target=s.serve_forever, daemon=True) for s in servers]
     for t in threads:
         t.start()
