@@ -56,6 +56,9 @@ void CALLBACK OnRequestStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID
     }
 }
 
+// A component of a cracked URL; an absent one has no pointer.
+std::wstring Component(const wchar_t* text, DWORD length) { return text ? std::wstring(text, length) : std::wstring(); }
+
 // Parses like std::stoull (white space, sign, digits, the rest ignored) without
 // letting an exception out: no digits or a value beyond 64 bits give 0.
 std::uint64_t ParseUnsigned(const wchar_t* text) {
@@ -69,20 +72,19 @@ std::uint64_t ParseUnsigned(const wchar_t* text) {
 }  // namespace
 
 bool CrackUrl(const std::wstring& url, UrlParts& parts) {
+    if (url.empty() || url.size() > MAXDWORD) return false;
+    // Flags 0: nothing is escaped or unescaped. Non-zero lengths ask for pointers.
     URL_COMPONENTS components{};
     components.dwStructSize = sizeof(components);
     components.dwSchemeLength = static_cast<DWORD>(-1);
     components.dwHostNameLength = static_cast<DWORD>(-1);
     components.dwUrlPathLength = static_cast<DWORD>(-1);
     components.dwExtraInfoLength = static_cast<DWORD>(-1);
-    if (url.empty() || url.size() > MAXDWORD) return false;
     if (!WinHttpCrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &components)) return false;
 
-    parts.host.assign(components.lpszHostName ? components.lpszHostName : L"", components.dwHostNameLength);
-    parts.path.assign(components.lpszUrlPath ? components.lpszUrlPath : L"", components.dwUrlPathLength);
-    if (components.lpszExtraInfo && components.dwExtraInfoLength > 0) {
-        parts.path.append(components.lpszExtraInfo, components.dwExtraInfoLength);
-    }
+    parts.host = Component(components.lpszHostName, components.dwHostNameLength);
+    parts.path = Component(components.lpszUrlPath, components.dwUrlPathLength);
+    parts.path += Component(components.lpszExtraInfo, components.dwExtraInfoLength);
     if (parts.path.empty()) parts.path = L"/";
     parts.port = components.nPort;
     parts.secure = components.nScheme == INTERNET_SCHEME_HTTPS;
