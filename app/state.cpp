@@ -1,2 +1,4 @@
 // state
 #include "app/state.h"
+
+InstallerState g_state;
