@@ -164,6 +164,7 @@ const TransformCase NormalizeCases[] = {
     {L"a\\b\\", L"a\\b\\"},                        // after an ordinary name it survives
     {L"...\\x", L"...\\x"},
     {L"..a\\..\\b", L"b"},
+    {L"./C:/x", L"C:\\x"},                        // a drive surfaces from a relative path
     {L"C:", L"C:"},
     {L"C:.", L"C:"},
     {L"C:/", L"C:\\"},

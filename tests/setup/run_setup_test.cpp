@@ -68,7 +68,8 @@ TEST_F(RunSetupTest, PassesTheNormalisedFolderLastAndUnquoted) {
 TEST_F(RunSetupTest, RefusesFoldersThatAreNotAbsoluteWithoutStartingAnything) {
     const std::wstring installer = Standin(L"setup standin.exe");
     const wchar_t* folders[] = {L"", L"Kestravon", L"Apps\\Kestravon", L".\\Kestravon", L"C:", L"C:Kestravon",
-                                L"\\Kestravon", L"/Kestravon", L"\\\\\\Kestravon"};
+                                L"\\Kestravon", L"/Kestravon", L"\\\\\\Kestravon",
+                                L"./C:/Kestravon"};  // absolute only once normalised
     for (const wchar_t* folder : folders) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(folder)));
         DWORD exitCode = Untouched;
