@@ -54,13 +54,39 @@ TEST_F(LaunchAppTest, DirectoryNamedLikeTheApplicationIsSkipped) {
     EXPECT_FALSE(LaunchInstalledApp());
 }
 
+TEST_F(LaunchAppTest, ProgramTheShellRefusesIsNotLaunched) {
+    const std::wstring program = scratch.path + L"\\kestravon.exe";
+    HANDLE file = CreateFileW(program.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(file, "not a program", 13, &written, nullptr);
+    CloseHandle(file);
+    g_state.installFolder = scratch.path;
+    EXPECT_FALSE(LaunchInstalledApp());
+}
+
+struct InstalledCase {
+    const wchar_t* fileName;  // as the setup program wrote it
+    const wchar_t* suffix;    // appended to the folder in installFolder
+};
+
+const InstalledCase InstalledCases[] = {
+    {L"kestravon.exe", L""},
+    {L"Kestravon.exe", L""},
+    {L"kestravon.exe", L"\\"},  // a trailing separator gives no doubled one
+};
+
 TEST_F(LaunchAppTest, StartsTheApplicationInItsFolderWithoutArguments) {
-    const std::wstring folder = scratch.path + L"\\Kestravon App";
-    ASSERT_TRUE(CreateFolder(folder));
-    ASSERT_TRUE(CopyInto(StandinPath(L"kestravon_app.exe"), folder + L"\\kestravon.exe"));
-    g_state.installFolder = folder;
-    EXPECT_TRUE(LaunchInstalledApp());
-    ExpectStartedIn(folder);
+    int index = 0;
+    for (const InstalledCase& row : InstalledCases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(row.fileName) + L" " + row.suffix));
+        const std::wstring folder = scratch.path + L"\\Kestravon App " + std::to_wstring(++index);
+        ASSERT_TRUE(CreateFolder(folder));
+        ASSERT_TRUE(CopyInto(StandinPath(L"kestravon_app.exe"), folder + L"\\" + row.fileName));
+        g_state.installFolder = folder + row.suffix;
+        EXPECT_TRUE(LaunchInstalledApp());
+        ExpectStartedIn(folder);
+    }
 }
 
 TEST_F(LaunchAppTest, StartsWhatTheRealSetupInstalled) {

@@ -1,6 +1,7 @@
 // Default install folder, temporary installer path and path types, on a real (Wine) file system.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -99,6 +100,30 @@ TEST(LocationsTest, QueryPathType) {
         EXPECT_NE(std::find(row.errorCodes.begin(), row.errorCodes.end(), result.errorCode), row.errorCodes.end())
             << "error code " << result.errorCode;
     }
+}
+
+TEST(LocationsTest, QueryPathTypeFollowsLinksToTheirTarget) {
+    ScratchFolder scratch(L"kestravon links");
+    const std::wstring file = scratch.path + L"\\target.exe";
+    const std::wstring folder = scratch.path + L"\\target folder";
+    ASSERT_TRUE(CopyInto(StandinPath(L"setup-standin.exe"), file));
+    ASSERT_TRUE(CreateFolder(folder));
+    const std::wstring fileLink = scratch.path + L"\\file link.exe";
+    const std::wstring folderLink = scratch.path + L"\\folder link";
+    const std::wstring danglingLink = scratch.path + L"\\dangling link.exe";
+    constexpr DWORD Unprivileged = SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE;
+    // Wine 8's CreateSymbolicLinkW is a stub that reports success and creates nothing.
+    const bool linked = CreateSymbolicLinkW(fileLink.c_str(), file.c_str(), Unprivileged) &&
+                        GetFileAttributesW(fileLink.c_str()) != INVALID_FILE_ATTRIBUTES;
+    if (!linked) GTEST_SKIP() << "symbolic links cannot be created here";
+    ASSERT_TRUE(CreateSymbolicLinkW(folderLink.c_str(), folder.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY | Unprivileged));
+    ASSERT_TRUE(CreateSymbolicLinkW(danglingLink.c_str(), (scratch.path + L"\\gone.exe").c_str(), Unprivileged));
+
+    EXPECT_EQ(QueryPathType(fileLink).type, PathType::RegularFile);
+    EXPECT_EQ(QueryPathType(folderLink).type, PathType::Directory);
+    const PathTypeResult dangling = QueryPathType(danglingLink);
+    EXPECT_EQ(dangling.type, PathType::NotFound);
+    EXPECT_EQ(dangling.errorCode, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
 }  // namespace

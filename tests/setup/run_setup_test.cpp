@@ -65,6 +65,18 @@ TEST_F(RunSetupTest, PassesTheNormalisedFolderLastAndUnquoted) {
     }
 }
 
+TEST_F(RunSetupTest, InstallerInADriveRootRunsInThatRoot) {
+    const std::wstring installer = L"C:\\kestravon-standin-" + std::to_wstring(GetCurrentProcessId()) + L".exe";
+    ASSERT_TRUE(CopyInto(StandinPath(L"setup-standin.exe"), installer));
+    const std::wstring reportPath = installer.substr(0, installer.size() - 4) + L".run.txt";
+    DWORD exitCode = Untouched;
+    std::wstring errorText = UntouchedText;
+    EXPECT_TRUE(RunSetup(installer, L"C:\\Kestravon", exitCode, errorText));
+    EXPECT_EQ(ReportField(ReadUtf16File(reportPath), L"cwd"), L"C:\\");
+    DeleteFileW(reportPath.c_str());
+    DeleteFileW(installer.c_str());
+}
+
 TEST_F(RunSetupTest, RefusesFoldersThatAreNotAbsoluteWithoutStartingAnything) {
     const std::wstring installer = Standin(L"setup standin.exe");
     const wchar_t* folders[] = {L"", L"Kestravon", L"Apps\\Kestravon", L".\\Kestravon", L"C:", L"C:Kestravon",
