@@ -32,8 +32,8 @@ bool RunSetup(const std::wstring& installerPath, const std::wstring& installFold
     std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
     buffer.push_back(L'\0');
 
-    // A path with no parent would give an empty directory, which CreateProcessW
-    // rejects; the caller's own directory is the sensible stand-in then.
+    // A bare file name has no parent; an empty directory names no folder at all, so
+    // the setup then inherits ours instead.
     const std::wstring directory = ParentPath(installerPath);
 
     STARTUPINFOW startup{};

@@ -77,6 +77,19 @@ TEST_F(RunSetupTest, InstallerInADriveRootRunsInThatRoot) {
     DeleteFileW(installer.c_str());
 }
 
+TEST_F(RunSetupTest, BareInstallerNameRunsInTheCurrentDirectory) {
+    Standin(L"bare.exe");
+    wchar_t previous[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    ASSERT_TRUE(SetCurrentDirectoryW(scratch.path.c_str()));
+    DWORD exitCode = Untouched;
+    std::wstring errorText = UntouchedText;
+    const bool result = RunSetup(L"bare.exe", L"C:\\Kestravon", exitCode, errorText);
+    SetCurrentDirectoryW(previous);
+    EXPECT_TRUE(result) << errorText;
+    EXPECT_EQ(ReportField(ReadUtf16File(scratch.path + L"\\bare.run.txt"), L"cwd"), scratch.path);
+}
+
 TEST_F(RunSetupTest, RefusesFoldersThatAreNotAbsoluteWithoutStartingAnything) {
     const std::wstring installer = Standin(L"setup standin.exe");
     const wchar_t* folders[] = {L"", L"Kestravon", L"Apps\\Kestravon", L".\\Kestravon", L"C:", L"C:Kestravon",
