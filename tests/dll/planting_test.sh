@@ -45,6 +45,16 @@ done
 echo "control program loaded every planted DLL: $(markers)"
 rm -f "$work/markers"/*
 
+# Wine's own user32 imports version.dll, and Wine resolves the imports of the
+# executable's static dependencies through the executable's folder before any code
+# of ours runs; with native preferred it takes the planted copy. Windows' user32 is
+# a KnownDLL and imports no version.dll, so for a program that imports user32 the
+# override would test Wine, not us: version.dll stays planted, with Wine's default
+# order. The probe, which imports no user32, checks version.dll with the override.
+if [ "$mode" = installer ]; then
+  export WINEDLLOVERRIDES="winhttp,bcrypt,dwmapi,uxtheme=n,b;mscoree,mshtml="
+fi
+
 status=0
 case $mode in
   probe)
