@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/startup.h"
+#include "common/win_owners.h"
 
 namespace {
 
@@ -48,7 +49,8 @@ int wmain(int argc, wchar_t** argv) {
         std::fprintf(stderr, "could not start the program (error %lu)\n", GetLastError());
         return 1;
     }
-    CloseHandle(process.hThread);
+    UniqueHandle processHandle(process.hProcess);
+    UniqueHandle threadHandle(process.hThread);
 
     WindowSearch search = {process.dwProcessId, nullptr};
     const ULONGLONG deadline = GetTickCount64() + limitMs;
@@ -67,12 +69,10 @@ int wmain(int argc, wchar_t** argv) {
     if (!exited && WaitForSingleObject(process.hProcess, limitMs) != WAIT_OBJECT_0) {
         std::fprintf(stderr, "the program did not exit; terminating it\n");
         TerminateProcess(process.hProcess, 1);
-        CloseHandle(process.hProcess);
         return 1;
     }
     DWORD exitCode = 1;
     GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hProcess);
     std::printf("program exited with %lu\n", exitCode);
     if (exitCode != 0) return 1;
     return search.window ? 0 : 77;

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "app/dll_safety.h"
+#include "common/owners.h"
 
 // Delay-loaded from the real DLLs, which do not export them.
 extern "C" BOOL WINAPI WinHttpKestravonMissing(HINTERNET);
@@ -19,6 +20,10 @@ extern "C" NTSTATUS WINAPI BCryptKestravonMissing(BCRYPT_ALG_HANDLE);
 extern "C" HRESULT WINAPI DwmKestravonMissing(HWND);
 
 namespace {
+
+void CloseAlgorithmProvider(BCRYPT_ALG_HANDLE provider) { BCryptCloseAlgorithmProvider(provider, 0); }
+using UniqueAlgorithmProvider = UniqueNullHandle<BCRYPT_ALG_HANDLE, CloseAlgorithmProvider>;
+using UniqueInternet = UniqueNullHandle<HINTERNET, WinHttpCloseHandle>;
 
 bool Succeeded(NTSTATUS status) { return status >= 0; }
 
@@ -103,13 +108,11 @@ TEST(DelayLoadHook, MissingFunctionFailsTheCallAndLeavesTheLibraryBound) {
         EXPECT_EQ(BCryptKestravonMissing(nullptr), static_cast<NTSTATUS>(EntrypointNotFound));
         EXPECT_EQ(DwmKestravonMissing(nullptr), HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND));
     }
-    HINTERNET session = WinHttpOpen(L"test", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
-                                    WINHTTP_NO_PROXY_BYPASS, 0);
-    ASSERT_NE(session, nullptr);
-    WinHttpCloseHandle(session);
-    BCRYPT_ALG_HANDLE algorithm = nullptr;
-    ASSERT_TRUE(Succeeded(BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0)));
-    BCryptCloseAlgorithmProvider(algorithm, 0);
+    UniqueInternet session(WinHttpOpen(L"test", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+                                       WINHTTP_NO_PROXY_BYPASS, 0));
+    EXPECT_TRUE(session);
+    UniqueAlgorithmProvider algorithm;
+    EXPECT_TRUE(Succeeded(BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0)));
 }
 
 // Run by a second ctest entry with Wine told that these libraries do not exist.

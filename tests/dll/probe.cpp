@@ -12,7 +12,13 @@
 #include <cwchar>
 #include <string>
 
+#include "common/owners.h"
+
 namespace {
+
+void CloseAlgorithmProvider(BCRYPT_ALG_HANDLE provider) { BCryptCloseAlgorithmProvider(provider, 0); }
+using UniqueAlgorithmProvider = UniqueNullHandle<BCRYPT_ALG_HANDLE, CloseAlgorithmProvider>;
+using UniqueInternet = UniqueNullHandle<HINTERNET, WinHttpCloseHandle>;
 
 int Fail(int check, const char* what) {
     std::fprintf(stderr, "probe check %d failed: %s\n", check, what);
@@ -37,22 +43,20 @@ bool Sha256OfAbcIsRight() {
     static const unsigned char Expected[32] = {
         0xba, 0x78, 0x16, 0xbf, 0x8f, 0x01, 0xcf, 0xea, 0x41, 0x41, 0x40, 0xde, 0x5d, 0xae, 0x22, 0x23,
         0xb0, 0x03, 0x61, 0xa3, 0x96, 0x17, 0x7a, 0x9c, 0xb4, 0x10, 0xff, 0x61, 0xf2, 0x00, 0x15, 0xad};
-    BCRYPT_ALG_HANDLE algorithm = nullptr;
-    if (BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0) < 0) return false;
+    UniqueAlgorithmProvider algorithm;
+    if (BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0) < 0) return false;
     unsigned char digest[32] = {};
     unsigned char input[] = {'a', 'b', 'c'};
-    const NTSTATUS status = BCryptHash(algorithm, nullptr, 0, input, sizeof input, digest, sizeof digest);
-    BCryptCloseAlgorithmProvider(algorithm, 0);
+    const NTSTATUS status = BCryptHash(algorithm.get(), nullptr, 0, input, sizeof input, digest, sizeof digest);
     return status >= 0 && std::memcmp(digest, Expected, sizeof digest) == 0;
 }
 
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    HINTERNET session = WinHttpOpen(L"probe", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
-                                    WINHTTP_NO_PROXY_BYPASS, 0);
+    UniqueInternet session(WinHttpOpen(L"probe", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+                                       WINHTTP_NO_PROXY_BYPASS, 0));
     if (!session) return Fail(1, "WinHttpOpen returned null");
-    WinHttpCloseHandle(session);
     if (!LoadedFromSystem32(L"winhttp.dll")) return Fail(2, "winhttp.dll is not the System32 copy");
 
     if (!Sha256OfAbcIsRight()) return Fail(3, "SHA-256 through CNG failed");
