@@ -2,27 +2,20 @@
 // setups and Wine's file system: every message it posts, in order, and what it leaves on disk.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <thread>
 #include <vector>
 
 #include <windows.h>
-#include <bcrypt.h>
 
-#include "net/download.h"
 #include "pipeline/messages.h"
 #include "pipeline/worker.h"
 #include "setup/locations.h"
 #include "tests/net/service_client.h"
+#include "tests/pipeline/worker_test_support.h"
 #include "tests/setup/win_test_support.h"
 #include "tests/support/message_recorder.h"
 
 namespace {
 
-const std::wstring Checking = L"status:Preparing setup|Checking installation files...";
-const std::wstring Downloading = L"status:Downloading Kestravon|Downloading installation files...";
-const std::wstring Installing = L"status:Installing Kestravon|Installing to your selected folder...";
-const std::wstring Finishing = L"status:Finishing setup|Almost done...";
 const std::wstring Unavailable = L"failed:Installation files are temporarily unavailable.";
 const std::wstring NoTempFolder = L"failed:Windows temporary folder is unavailable.";
 const std::wstring UrlMismatch = L"failed:The installer URL did not match kestravon.test.";
@@ -30,38 +23,6 @@ const std::wstring DigestMismatch = L"failed:Security check failed: installer SH
 const std::wstring SizeMismatch = L"failed:Installer size did not match the published release.";
 const std::wstring SetupFailed = L"failed:Setup stopped with code 3.";
 const std::wstring CannotStart = L"failed:Could not start the Kestravon installer.";
-constexpr char ManifestPath[] = "/api/v1/launcher/installer/windows-x86_64";
-constexpr DWORD RunTimeoutMs = 120000;
-
-std::string ReadBytes(const std::wstring& path) {
-    std::string bytes;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return bytes;
-    char chunk[65536];
-    DWORD read = 0;
-    while (ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read > 0) bytes.append(chunk, read);
-    CloseHandle(file);
-    return bytes;
-}
-
-// Independent of the download's own hashing: one BCryptHash call over the whole file.
-std::string Sha256Hex(const std::string& bytes) {
-    BCRYPT_ALG_HANDLE provider = nullptr;
-    if (BCryptOpenAlgorithmProvider(&provider, BCRYPT_SHA256_ALGORITHM, nullptr, 0) < 0) return {};
-    unsigned char digest[32] = {};
-    const NTSTATUS status =
-        BCryptHash(provider, nullptr, 0, reinterpret_cast<PUCHAR>(const_cast<char*>(bytes.data())),
-                   static_cast<ULONG>(bytes.size()), digest, sizeof digest);
-    BCryptCloseAlgorithmProvider(provider, 0);
-    return status < 0 ? std::string() : HexDigest(digest);
-}
-
-std::string ManifestJson(const std::string& url, const std::string& sha256, std::uint64_t size) {
-    return "{\"url\":\"" + url + "\",\"sha256\":\"" + sha256 + "\",\"version\":\"2.4.1\",\"size\":" +
-           std::to_string(size) + "}";
-}
-
-std::string Narrow(const std::wstring& ascii) { return std::string(ascii.begin(), ascii.end()); }
 
 // Sets an environment variable of this process (which the worker shares) for one scope.
 class EnvironmentOverride {
@@ -92,26 +53,6 @@ bool WriteSentinel(const std::wstring& path) {
     return ok;
 }
 
-bool IsPercent(const std::wstring& line) { return line.rfind(L"progress:", 0) == 0; }
-unsigned Percent(const std::wstring& line) { return static_cast<unsigned>(std::stoul(line.substr(9))); }
-bool IsFinal(const std::wstring& line) { return line == L"succeeded" || line.rfind(L"failed:", 0) == 0; }
-
-// Splits the per-chunk download percentages (everything after "progress:5" up to the
-// first message that is not a percentage between 5 and 83) out of `lines`, so the rest
-// can be compared exactly; the chunk sizes WinHTTP hands back are not ours to fix.
-std::vector<unsigned> TakeChunkPercents(std::vector<std::wstring>& lines) {
-    std::vector<unsigned> percents;
-    auto five = std::find(lines.begin(), lines.end(), L"progress:5");
-    if (five == lines.end()) return percents;
-    auto end = five + 1;
-    while (end != lines.end() && IsPercent(*end) && Percent(*end) >= 5 && Percent(*end) <= 83) {
-        percents.push_back(Percent(*end));
-        ++end;
-    }
-    lines.erase(five + 1, end);
-    return percents;
-}
-
 class InstallWorkerTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -130,36 +71,9 @@ protected:
         DeleteFileW(tempInstaller_.c_str());
     }
 
-    // Serves a stand-in setup as /files/<name>; returns its URL and fills its digest and size.
-    std::string Serve(const std::wstring& standin, std::string& sha256, std::uint64_t& size) {
-        const std::string bytes = ReadBytes(StandinPath(standin));
-        EXPECT_FALSE(bytes.empty()) << "build the kestravon_standins target";
-        EXPECT_TRUE(WriteServedFile(standin, bytes));
-        sha256 = Sha256Hex(bytes);
-        size = bytes.size();
-        return "https://kestravon.test/files/" + Narrow(standin);
-    }
-
-    // Runs one installation on its own thread, pumping this thread's queue until the
-    // final message; then joins the worker and takes whatever it might still have posted,
-    // so a message after the final one cannot slip past the check.
     std::vector<std::wstring> RunWorker() {
-        std::thread worker(InstallWorker, new std::wstring(installFolder_));
-        const bool ended = PumpUntilFinal(recorder_, RunTimeoutMs);
-        if (!ended) {
-            worker.detach();  // hung: the test fails; the ctest time-out ends the process
-            ADD_FAILURE() << "no final message within " << RunTimeoutMs << " ms";
-            return Describe(recorder_.messages);
-        }
-        worker.join();
-        PumpPending(recorder_);
-        const std::vector<std::wstring> lines = Describe(recorder_.messages);
-        EXPECT_EQ(std::count_if(lines.begin(), lines.end(), IsFinal), 1) << testing::PrintToString(lines);
-        EXPECT_TRUE(!lines.empty() && IsFinal(lines.back())) << testing::PrintToString(lines);
-        for (const RecordedMessage& m : recorder_.messages) {
-            if (m.message == WM_APP_STATUS || m.message == WM_APP_FAILED) EXPECT_TRUE(m.hadPayload);
-        }
-        return lines;
+        const std::wstring folder = installFolder_;
+        return RunOnWorkerThread(recorder_, [folder] { InstallWorker(new std::wstring(folder)); });
     }
 
     // Notes whether the downloaded file exists as each message of `message` and `percent` arrives.
@@ -193,11 +107,8 @@ TEST_F(InstallWorkerTest, InstallsWithTheRealSetup) {
         recorder_.messages.clear();
         ClearRecordedRequests();
         installFolder_ = scratch_.path + (publishSize ? L"\\Kestravon App" : L"\\Kestravon App 2");
-        std::string sha256;
-        std::uint64_t size = 0;
-        const std::string url = Serve(L"kestravon-setup.exe", sha256, size);
-        ASSERT_EQ(sha256.size(), 64u);
-        ASSERT_TRUE(WriteManifest(ManifestJson(url, sha256, publishSize ? size : 0)));
+        const ServedSetup setup = ServeStandin(L"kestravon-setup.exe");
+        ASSERT_TRUE(WriteManifest(ManifestJson(setup.url, setup.sha256, publishSize ? setup.size : 0)));
         std::vector<bool> existedAt98;
         WatchFileOn(WM_APP_PROGRESS, 98, existedAt98);
 
@@ -235,7 +146,9 @@ TEST_F(InstallWorkerTest, ManifestFetchFailure) {
         recorder_.messages.clear();
         ClearRecordedRequests();
         DeleteFileW((ServiceDir() + L"\\manifest.json").c_str());
-        if (row.writeManifest) ASSERT_TRUE(WriteManifest(row.manifest));
+        if (row.writeManifest) {
+            ASSERT_TRUE(WriteManifest(row.manifest));
+        }
         const std::vector<std::wstring> expected = {Checking, L"progress:2", row.failure};
         EXPECT_EQ(RunWorker(), expected);
         EXPECT_EQ(RequestPaths(), std::vector<std::string>{ManifestPath});
@@ -302,6 +215,8 @@ TEST_F(InstallWorkerTest, LeftoverFileRemovedWhenTheDownloadFailsAtOnce) {
         {"https://evil.test/files/kestravon-setup.exe", UrlMismatch},
         {"http://kestravon.test/files/kestravon-setup.exe", UrlMismatch},
         {"https://kestravon.test.evil.test/files/kestravon-setup.exe", UrlMismatch},
+        // Not UTF-8: the URL converts to nothing, which the download refuses like a foreign host.
+        {"https://kestravon.test/files/\xC0\xAF.exe", UrlMismatch},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.url);
@@ -322,9 +237,9 @@ TEST_F(InstallWorkerTest, LeftoverFileRemovedWhenTheDownloadFailsAtOnce) {
 // The real setup with a wrong digest or size: refused after the whole download, the file is
 // gone, and the setup never ran (it would have installed kestravon.exe).
 TEST_F(InstallWorkerTest, VerificationFailureNeverStartsTheSetup) {
-    std::string sha256;
-    std::uint64_t size = 0;
-    const std::string url = Serve(L"kestravon-setup.exe", sha256, size);
+    const ServedSetup setup = ServeStandin(L"kestravon-setup.exe");
+    const std::string& sha256 = setup.sha256;
+    const std::uint64_t size = setup.size;
     std::string wrongSha256 = sha256;
     wrongSha256[0] = wrongSha256[0] == '0' ? '1' : '0';
     struct Row {
@@ -341,7 +256,7 @@ TEST_F(InstallWorkerTest, VerificationFailureNeverStartsTheSetup) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         recorder_.messages.clear();
-        ASSERT_TRUE(WriteManifest(ManifestJson(url, row.sha256, row.size)));
+        ASSERT_TRUE(WriteManifest(ManifestJson(setup.url, row.sha256, row.size)));
         std::vector<bool> existedAtFailure;
         WatchFileOn(WM_APP_FAILED, 0, existedAtFailure);
         std::vector<std::wstring> lines = RunWorker();
@@ -357,10 +272,8 @@ TEST_F(InstallWorkerTest, VerificationFailureNeverStartsTheSetup) {
 // A setup that exits with 3: the failure carries its code, and the downloaded file is
 // already deleted when the window receives it.
 TEST_F(InstallWorkerTest, SetupExitingNonZero) {
-    std::string sha256;
-    std::uint64_t size = 0;
-    const std::string url = Serve(L"kestravon-setup-fails.exe", sha256, size);
-    ASSERT_TRUE(WriteManifest(ManifestJson(url, sha256, size)));
+    const ServedSetup setup = ServeStandin(L"kestravon-setup-fails.exe");
+    ASSERT_TRUE(WriteManifest(ManifestJson(setup.url, setup.sha256, setup.size)));
     std::vector<bool> existedAtFailure;
     WatchFileOn(WM_APP_FAILED, 0, existedAtFailure);
 
