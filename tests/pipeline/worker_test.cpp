@@ -123,6 +123,8 @@ TEST_F(InstallWorkerTest, InstallsWithTheRealSetup) {
         EXPECT_EQ(chunks.back(), 83u);
         EXPECT_EQ(existedAt98, std::vector<bool>{false});
         EXPECT_TRUE(Installed());
+        // The setup that ran was the downloaded file (NSIS keeps its command line up to /D=).
+        EXPECT_EQ(ReadUtf16File(installFolder_ + L"\\setup-commandline.txt"), L"\"" + tempInstaller_ + L"\" /S");
         EXPECT_FALSE(FileExists(tempInstaller_));
         const std::vector<std::string> requests = {ManifestPath, "/files/kestravon-setup.exe"};
         EXPECT_EQ(RequestPaths(), requests);
@@ -232,6 +234,20 @@ TEST_F(InstallWorkerTest, LeftoverFileRemovedWhenTheDownloadFailsAtOnce) {
         EXPECT_FALSE(FileExists(tempInstaller_));
         EXPECT_EQ(RequestPaths(), std::vector<std::string>{ManifestPath});
     }
+}
+
+// A folder in the way of the temporary file: the download cannot create its file, and it
+// removes nothing that it did not create.
+TEST_F(InstallWorkerTest, FolderAtTheTemporaryPath) {
+    const ServedSetup setup = ServeStandin(L"kestravon-setup.exe");
+    ASSERT_TRUE(WriteManifest(ManifestJson(setup.url, setup.sha256, setup.size)));
+    ASSERT_TRUE(CreateFolder(tempInstaller_));
+    const std::vector<std::wstring> expected = {Checking, L"progress:2", Downloading,
+                                                L"failed:Could not create the temporary installer file."};
+    EXPECT_EQ(RunWorker(), expected);
+    EXPECT_EQ(QueryPathType(tempInstaller_).type, PathType::Directory);
+    RemoveDirectoryW(tempInstaller_.c_str());
+    EXPECT_FALSE(Installed());
 }
 
 // The real setup with a wrong digest or size: refused after the whole download, the file is
