@@ -12,7 +12,6 @@
 
 #include <windows.h>
 
-#include "pipeline/messages.h"
 #include "pipeline/worker.h"
 #include "setup/locations.h"
 #include "tests/net/service_client.h"

@@ -2,6 +2,9 @@
 // setups and Wine's file system: every message it posts, in order, and what it leaves on disk.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <string>
 #include <vector>
 
 #include <windows.h>
