@@ -1,0 +1,328 @@
+// The install worker on its own thread against the test release service, the real NSIS
+// setups and Wine's file system: every message it posts, in order, and what it leaves on disk.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+#include "pipeline/messages.h"
+#include "pipeline/worker.h"
+#include "setup/locations.h"
+#include "tests/net/service_client.h"
+#include "tests/pipeline/worker_test_support.h"
+#include "tests/setup/win_test_support.h"
+#include "tests/support/message_recorder.h"
+
+namespace {
+
+const std::wstring Unavailable = L"failed:Installation files are temporarily unavailable.";
+const std::wstring NoTempFolder = L"failed:Windows temporary folder is unavailable.";
+const std::wstring UrlMismatch = L"failed:The installer URL did not match kestravon.test.";
+const std::wstring DigestMismatch = L"failed:Security check failed: installer SHA-256 did not match.";
+const std::wstring SizeMismatch = L"failed:Installer size did not match the published release.";
+const std::wstring SetupFailed = L"failed:Setup stopped with code 3.";
+const std::wstring CannotStart = L"failed:Could not start the Kestravon installer.";
+
+// Sets an environment variable of this process (which the worker shares) for one scope.
+class EnvironmentOverride {
+public:
+    EnvironmentOverride(const wchar_t* name, const std::wstring& value) : name_(name) {
+        std::vector<wchar_t> buffer(32768, L'\0');
+        const DWORD length = GetEnvironmentVariableW(name, buffer.data(), 32768);
+        had_ = length > 0 && length < 32768;
+        if (had_) old_ = buffer.data();
+        SetEnvironmentVariableW(name, value.c_str());
+    }
+    ~EnvironmentOverride() { SetEnvironmentVariableW(name_, had_ ? old_.c_str() : nullptr); }
+    EnvironmentOverride(const EnvironmentOverride&) = delete;
+    EnvironmentOverride& operator=(const EnvironmentOverride&) = delete;
+
+private:
+    const wchar_t* name_;
+    bool had_ = false;
+    std::wstring old_;
+};
+
+bool WriteSentinel(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const bool ok = WriteFile(file, "left over", 9, &written, nullptr) && written == 9;
+    CloseHandle(file);
+    return ok;
+}
+
+class InstallWorkerTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(ServiceDir().empty()) << "run through tests/harness/netns-run.sh";
+        ASSERT_TRUE(StartRecording(recorder_));
+        tempInstaller_ = TempInstallerPath();
+        ASSERT_FALSE(tempInstaller_.empty());
+        DeleteFileW(tempInstaller_.c_str());
+        // Spaces in the folder: /D= takes it unquoted to the end of the line.
+        installFolder_ = scratch_.path + L"\\Kestravon App";
+        ClearRecordedRequests();
+    }
+    void TearDown() override {
+        recorder_.onMessage = nullptr;
+        StopRecording(recorder_);
+        DeleteFileW(tempInstaller_.c_str());
+    }
+
+    std::vector<std::wstring> RunWorker() {
+        const std::wstring folder = installFolder_;
+        return RunOnWorkerThread(recorder_, [folder] { InstallWorker(new std::wstring(folder)); });
+    }
+
+    // Notes whether the downloaded file exists as each message of `message` and `percent` arrives.
+    void WatchFileOn(UINT message, WPARAM percent, std::vector<bool>& existed) {
+        recorder_.onMessage = [this, message, percent, &existed](const RecordedMessage& m) {
+            if (m.message == message && (message != WM_APP_PROGRESS || m.wParam == percent)) {
+                existed.push_back(FileExists(tempInstaller_));
+            }
+        };
+    }
+
+    std::vector<std::string> RequestPaths() {
+        std::vector<std::string> paths;
+        for (const ServiceRequest& request : RecordedRequests()) paths.push_back(request.path);
+        return paths;
+    }
+
+    bool Installed() const { return FileExists(installFolder_ + L"\\kestravon.exe"); }
+
+    MessageRecorder recorder_;
+    ScratchFolder scratch_{L"kestravon worker"};
+    std::wstring installFolder_;
+    std::wstring tempInstaller_;
+};
+
+// The real setup, with the size published and with size 0: then the bar follows the
+// response's Content-Length, so the same messages arrive.
+TEST_F(InstallWorkerTest, InstallsWithTheRealSetup) {
+    for (const bool publishSize : {true, false}) {
+        SCOPED_TRACE(publishSize ? "size published" : "size 0");
+        recorder_.messages.clear();
+        ClearRecordedRequests();
+        installFolder_ = scratch_.path + (publishSize ? L"\\Kestravon App" : L"\\Kestravon App 2");
+        const ServedSetup setup = ServeStandin(L"kestravon-setup.exe");
+        ASSERT_TRUE(WriteManifest(ManifestJson(setup.url, setup.sha256, publishSize ? setup.size : 0)));
+        std::vector<bool> existedAt98;
+        WatchFileOn(WM_APP_PROGRESS, 98, existedAt98);
+
+        std::vector<std::wstring> lines = RunWorker();
+        const std::vector<unsigned> chunks = TakeChunkPercents(lines);
+        const std::vector<std::wstring> expected = {Checking,      L"progress:2",  Downloading, L"progress:5",
+                                                    L"progress:88", Installing,    L"progress:98", Finishing,
+                                                    L"progress:100", L"succeeded"};
+        EXPECT_EQ(lines, expected);
+        ASSERT_FALSE(chunks.empty());
+        EXPECT_TRUE(std::is_sorted(chunks.begin(), chunks.end())) << testing::PrintToString(chunks);
+        EXPECT_EQ(chunks.back(), 83u);
+        EXPECT_EQ(existedAt98, std::vector<bool>{false});
+        EXPECT_TRUE(Installed());
+        // The setup that ran was the downloaded file (NSIS keeps its command line up to /D=).
+        EXPECT_EQ(ReadUtf16File(installFolder_ + L"\\setup-commandline.txt"), L"\"" + tempInstaller_ + L"\" /S");
+        EXPECT_FALSE(FileExists(tempInstaller_));
+        const std::vector<std::string> requests = {ManifestPath, "/files/kestravon-setup.exe"};
+        EXPECT_EQ(RequestPaths(), requests);
+    }
+}
+
+// Exactly three messages when the manifest cannot be fetched; no download is tried.
+TEST_F(InstallWorkerTest, ManifestFetchFailure) {
+    struct Row {
+        const char* name;
+        bool writeManifest;
+        std::string manifest;
+        std::wstring failure;
+    };
+    const Row rows[] = {
+        {"no manifest", false, "", L"failed:Kestravon server returned HTTP 404."},
+        {"over 1 MiB", true, std::string(1048577, ' '), L"failed:Kestravon manifest is unexpectedly large."},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        recorder_.messages.clear();
+        ClearRecordedRequests();
+        DeleteFileW((ServiceDir() + L"\\manifest.json").c_str());
+        if (row.writeManifest) {
+            ASSERT_TRUE(WriteManifest(row.manifest));
+        }
+        const std::vector<std::wstring> expected = {Checking, L"progress:2", row.failure};
+        EXPECT_EQ(RunWorker(), expected);
+        EXPECT_EQ(RequestPaths(), std::vector<std::string>{ManifestPath});
+    }
+}
+
+TEST_F(InstallWorkerTest, RejectedManifest) {
+    const std::string url = "https://kestravon.test/files/kestravon-setup.exe";
+    const std::string sha256(64, 'a');
+    struct Row {
+        const char* name;
+        std::string manifest;
+    };
+    const Row rows[] = {
+        {"no url", "{\"sha256\":\"" + sha256 + "\",\"version\":\"2.4.1\",\"size\":10}"},
+        {"empty url", ManifestJson("", sha256, 10)},
+        {"sha256 of 63 digits", ManifestJson(url, sha256.substr(1), 10)},
+        {"sha256 of 65 digits", ManifestJson(url, sha256 + "a", 10)},
+        {"sha256 not hexadecimal", ManifestJson(url, std::string(63, 'a') + "g", 10)},
+        {"no version", "{\"url\":\"" + url + "\",\"sha256\":\"" + sha256 + "\",\"size\":10}"},
+        {"empty version", "{\"url\":\"" + url + "\",\"sha256\":\"" + sha256 + "\",\"version\":\"\"}"},
+        {"empty body", ""},
+        {"not JSON", "<html>maintenance</html>"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        recorder_.messages.clear();
+        ClearRecordedRequests();
+        ASSERT_TRUE(WriteManifest(row.manifest));
+        const std::vector<std::wstring> expected = {Checking, L"progress:2", Unavailable};
+        EXPECT_EQ(RunWorker(), expected);
+        EXPECT_EQ(RequestPaths(), std::vector<std::string>{ManifestPath});
+    }
+}
+
+// A temporary folder longer than GetTempPathW's 260 characters: the Downloading status is
+// already out, and the file at the usual temporary path is not touched.
+TEST_F(InstallWorkerTest, NoTemporaryFolder) {
+    ASSERT_TRUE(WriteManifest(ManifestJson("https://kestravon.test/files/kestravon-setup.exe", std::string(64, 'a'), 10)));
+    ASSERT_TRUE(WriteSentinel(tempInstaller_));
+    const std::wstring longFolder = L"C:\\" + std::wstring(300, L'k');
+    std::vector<std::wstring> lines;
+    {
+        EnvironmentOverride tmp(L"TMP", longFolder);
+        EnvironmentOverride temp(L"TEMP", longFolder);
+        EnvironmentOverride profile(L"USERPROFILE", longFolder);
+        ASSERT_EQ(TempInstallerPath(), L"");
+        lines = RunWorker();
+    }
+    const std::vector<std::wstring> expected = {Checking, L"progress:2", Downloading, NoTempFolder};
+    EXPECT_EQ(lines, expected);
+    EXPECT_EQ(ReadBytes(tempInstaller_), "left over");
+    EXPECT_EQ(RequestPaths(), std::vector<std::string>{ManifestPath});
+}
+
+// A file left at the temporary path by an earlier run is gone even when the download is
+// refused before any request, and already gone when the failure arrives.
+TEST_F(InstallWorkerTest, LeftoverFileRemovedWhenTheDownloadFailsAtOnce) {
+    struct Row {
+        const char* url;
+        std::wstring failure;
+    };
+    const Row rows[] = {
+        {"https://evil.test/files/kestravon-setup.exe", UrlMismatch},
+        {"http://kestravon.test/files/kestravon-setup.exe", UrlMismatch},
+        {"https://kestravon.test.evil.test/files/kestravon-setup.exe", UrlMismatch},
+        // Not UTF-8: the URL converts to nothing, which the download refuses like a foreign host.
+        {"https://kestravon.test/files/\xC0\xAF.exe", UrlMismatch},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.url);
+        recorder_.messages.clear();
+        ClearRecordedRequests();
+        ASSERT_TRUE(WriteManifest(ManifestJson(row.url, std::string(64, 'a'), 10)));
+        ASSERT_TRUE(WriteSentinel(tempInstaller_));
+        std::vector<bool> existedAtFailure;
+        WatchFileOn(WM_APP_FAILED, 0, existedAtFailure);
+        const std::vector<std::wstring> expected = {Checking, L"progress:2", Downloading, row.failure};
+        EXPECT_EQ(RunWorker(), expected);
+        EXPECT_EQ(existedAtFailure, std::vector<bool>{false});
+        EXPECT_FALSE(FileExists(tempInstaller_));
+        EXPECT_EQ(RequestPaths(), std::vector<std::string>{ManifestPath});
+    }
+}
+
+// A folder in the way of the temporary file: the download cannot create its file, and it
+// removes nothing that it did not create.
+TEST_F(InstallWorkerTest, FolderAtTheTemporaryPath) {
+    const ServedSetup setup = ServeStandin(L"kestravon-setup.exe");
+    ASSERT_TRUE(WriteManifest(ManifestJson(setup.url, setup.sha256, setup.size)));
+    ASSERT_TRUE(CreateFolder(tempInstaller_));
+    const std::vector<std::wstring> expected = {Checking, L"progress:2", Downloading,
+                                                L"failed:Could not create the temporary installer file."};
+    EXPECT_EQ(RunWorker(), expected);
+    EXPECT_EQ(QueryPathType(tempInstaller_).type, PathType::Directory);
+    RemoveDirectoryW(tempInstaller_.c_str());
+    EXPECT_FALSE(Installed());
+}
+
+// The real setup with a wrong digest or size: refused after the whole download, the file is
+// gone, and the setup never ran (it would have installed kestravon.exe).
+TEST_F(InstallWorkerTest, VerificationFailureNeverStartsTheSetup) {
+    const ServedSetup setup = ServeStandin(L"kestravon-setup.exe");
+    const std::string& sha256 = setup.sha256;
+    const std::uint64_t size = setup.size;
+    std::string wrongSha256 = sha256;
+    wrongSha256[0] = wrongSha256[0] == '0' ? '1' : '0';
+    struct Row {
+        const char* name;
+        std::string sha256;
+        std::uint64_t size;
+        std::wstring failure;
+    };
+    const Row rows[] = {
+        {"digest", wrongSha256, size, DigestMismatch},
+        {"digest and size", wrongSha256, size + 1, DigestMismatch},
+        {"size", sha256, size - 1, SizeMismatch},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        recorder_.messages.clear();
+        ASSERT_TRUE(WriteManifest(ManifestJson(setup.url, row.sha256, row.size)));
+        std::vector<bool> existedAtFailure;
+        WatchFileOn(WM_APP_FAILED, 0, existedAtFailure);
+        std::vector<std::wstring> lines = RunWorker();
+        TakeChunkPercents(lines);
+        const std::vector<std::wstring> expected = {Checking, L"progress:2", Downloading, L"progress:5", row.failure};
+        EXPECT_EQ(lines, expected);
+        EXPECT_EQ(existedAtFailure, std::vector<bool>{false});
+        EXPECT_FALSE(FileExists(tempInstaller_));
+        EXPECT_FALSE(Installed());
+    }
+}
+
+// A setup that exits with 3: the failure carries its code, and the downloaded file is
+// already deleted when the window receives it.
+TEST_F(InstallWorkerTest, SetupExitingNonZero) {
+    const ServedSetup setup = ServeStandin(L"kestravon-setup-fails.exe");
+    ASSERT_TRUE(WriteManifest(ManifestJson(setup.url, setup.sha256, setup.size)));
+    std::vector<bool> existedAtFailure;
+    WatchFileOn(WM_APP_FAILED, 0, existedAtFailure);
+
+    std::vector<std::wstring> lines = RunWorker();
+    const std::vector<unsigned> chunks = TakeChunkPercents(lines);
+    const std::vector<std::wstring> expected = {Checking,    L"progress:2", Downloading, L"progress:5",
+                                                L"progress:88", Installing,   SetupFailed};
+    EXPECT_EQ(lines, expected);
+    EXPECT_TRUE(!chunks.empty() && chunks.back() == 83u) << testing::PrintToString(chunks);
+    EXPECT_EQ(existedAtFailure, std::vector<bool>{false});
+    EXPECT_FALSE(FileExists(tempInstaller_));
+    EXPECT_FALSE(Installed());
+}
+
+// Neither a size in the manifest nor a Content-Length: the bar stays at 5 until 88. The body
+// is the service's pattern, which passes the digest check but is no program, so the run ends
+// at the setup step with the file deleted.
+TEST_F(InstallWorkerTest, NoLengthKeepsTheBarAtFiveUntilTheDownloadEnds) {
+    constexpr std::uint64_t Size = 300000;
+    const std::string sha256 = BodySha256(Size, 7);
+    ASSERT_EQ(sha256.size(), 64u);
+    ASSERT_TRUE(WriteManifest(ManifestJson(Narrow(BodyUrl(Size, 7, L"&cl=none")), sha256, 0)));
+    std::vector<bool> existedAtFailure;
+    WatchFileOn(WM_APP_FAILED, 0, existedAtFailure);
+
+    const std::vector<std::wstring> expected = {Checking,      L"progress:2", Downloading, L"progress:5",
+                                                L"progress:88", Installing,   CannotStart};
+    EXPECT_EQ(RunWorker(), expected);
+    EXPECT_EQ(existedAtFailure, std::vector<bool>{false});
+    EXPECT_FALSE(FileExists(tempInstaller_));
+}
+
+}  // namespace
