@@ -17,6 +17,10 @@ struct FileHandleTraits {
 };
 using UniqueFileHandle = UniqueOwner<FileHandleTraits>;
 
+// Deletes the named file when it ends, unless released: for files that must not
+// outlive a failure. The path string must outlive the owner.
+using FileRemoval = UniqueNullHandle<LPCWSTR, DeleteFileW>;
+
 // Pens, brushes, fonts, regions.
 using UniqueGdiObject = UniqueNullHandle<HGDIOBJ, DeleteObject>;
 using UniqueHfont = UniqueNullHandle<HFONT, DeleteObject>;

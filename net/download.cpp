@@ -21,8 +21,6 @@ constexpr DWORD ReadBufferBytes = 131072;
 void CloseAlgorithmProvider(BCRYPT_ALG_HANDLE provider) { BCryptCloseAlgorithmProvider(provider, 0); }
 using UniqueAlgorithmProvider = UniqueNullHandle<BCRYPT_ALG_HANDLE, CloseAlgorithmProvider>;
 using UniqueHash = UniqueNullHandle<BCRYPT_HASH_HANDLE, BCryptDestroyHash>;
-// Deletes the named file when it ends; released once the download is accepted.
-using FileRemoval = UniqueNullHandle<LPCWSTR, DeleteFileW>;
 
 bool Failed(NTSTATUS status) { return status < 0; }
 

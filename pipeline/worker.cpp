@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "app/state.h"
+#include "common/win_owners.h"
 #include "net/download.h"
 #include "net/manifest_fetch.h"
 #include "pipeline/manifest.h"
@@ -17,19 +18,6 @@
 const wchar_t ManifestUrl[] = L"https://" KESTRAVON_SERVICE_HOST_W L"/api/v1/launcher/installer/windows-x86_64";
 
 namespace {
-
-// Deletes the downloaded setup program when the install step ends, however it ends,
-// so not even an unexpected error leaves it in the temporary folder.
-class DownloadedFile {
-public:
-    explicit DownloadedFile(const std::wstring& path) : path_(path) {}
-    ~DownloadedFile() { DeleteFileW(path_.c_str()); }
-    DownloadedFile(const DownloadedFile&) = delete;
-    DownloadedFile& operator=(const DownloadedFile&) = delete;
-
-private:
-    const std::wstring& path_;
-};
 
 // Every path ends with exactly one final message, posted last.
 void RunInstallation(const std::wstring& installFolder) {
@@ -63,7 +51,9 @@ void RunInstallation(const std::wstring& installFolder) {
 
     bool setupSucceeded = false;
     {
-        DownloadedFile downloaded(path);
+        // Deleted when the install step ends, however it ends, so not even an
+        // unexpected error leaves the setup program in the temporary folder.
+        FileRemoval downloaded(path.c_str());
         PostProgress(88);
         PostStatus(L"Installing Kestravon", L"Installing to your selected folder...");
         DWORD exitCode = 0;
