@@ -1,2 +1,58 @@
-// run_setup
+// Starts the downloaded setup program with /S /D=<folder>, waits for it and reads its exit code.
 #include "setup/run_setup.h"
+
+#include <vector>
+
+#include "common/win_owners.h"
+#include "setup/path_rules.h"
+
+namespace {
+
+// "/D=" takes the rest of the line verbatim, so trailing separators are dropped here;
+// a drive root ("C:\") keeps its only one.
+std::wstring TargetFolder(const std::wstring& installFolder) {
+    std::wstring target = NormalizePath(installFolder);
+    while (target.size() > 3 && (target.back() == L'\\' || target.back() == L'/')) target.pop_back();
+    return target;
+}
+
+}  // namespace
+
+bool RunSetup(const std::wstring& installerPath, const std::wstring& installFolder, DWORD& exitCode,
+              std::wstring& errorText) {
+    if (installFolder.empty() || !IsAbsolutePath(installFolder)) {
+        errorText = L"Choose a valid installation folder.";
+        return false;
+    }
+
+    // The folder is deliberately unquoted and last: the setup program reads /D= to the
+    // end of the line, spaces included.
+    const std::wstring commandLine = L"\"" + installerPath + L"\" /S /D=" + TargetFolder(installFolder);
+    // CreateProcessW may write into its command line, so it gets a private copy.
+    std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
+    buffer.push_back(L'\0');
+
+    // A bare file name has no parent; an empty directory names no folder at all, so
+    // the setup then inherits ours instead.
+    const std::wstring directory = ParentPath(installerPath);
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(installerPath.c_str(), buffer.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                        directory.empty() ? nullptr : directory.c_str(), &startup, &info)) {
+        errorText = L"Could not start the Kestravon installer.";
+        return false;
+    }
+    UniqueHandle process(info.hProcess);
+    UniqueHandle thread(info.hThread);
+    thread.reset();
+
+    WaitForSingleObject(process.get(), INFINITE);
+    if (!GetExitCodeProcess(process.get(), &exitCode)) exitCode = 1;
+    process.reset();
+
+    if (exitCode == 0) return true;
+    errorText = L"Setup stopped with code " + std::to_wstring(exitCode) + L".";
+    return false;
+}
