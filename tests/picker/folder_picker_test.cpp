@@ -72,6 +72,18 @@ HWND FindNameBox(HWND dialog) {
     return search.edit;
 }
 
+// Dismisses top-level windows owned by `dialog` (its error message boxes).
+void CloseOwnedPopups(HWND dialog) {
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            if (GetWindow(window, GW_OWNER) == reinterpret_cast<HWND>(param) && IsWindowVisible(window)) {
+                PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(dialog));
+}
+
 void DumpChildren(HWND dialog) {
     EnumChildWindows(
         dialog,
@@ -147,8 +159,10 @@ void Drive(HWND owner, Action action, std::wstring path, Observed* observed) {
     }
     observed->closedByInput = !IsWindow(dialog);
     if (!observed->closedByInput) DumpChildren(dialog);
-    // Never leave the test hanging on a dialog that ignored the input.
+    // Never leave the test hanging on a dialog that ignored the input, nor on a
+    // message box it opened over itself.
     while (IsWindow(dialog)) {
+        CloseOwnedPopups(dialog);
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
     }
