@@ -35,6 +35,13 @@ build "$second"
 
 a=$first/build/windows/app/KestravonInstaller.exe
 b=$second/build/windows/app/KestravonInstaller.exe
+# Neither the source nor the build folder may leak into the binary.
+for exe in "$a" "$b"; do
+  if grep -qaF "$work" "$exe"; then
+    echo "$exe contains its build folder path" >&2
+    exit 1
+  fi
+done
 if cmp "$a" "$b"; then
   echo "identical: $(sha256sum "$a" | cut -d' ' -f1) ($(stat -c %s "$a") bytes)"
 else
