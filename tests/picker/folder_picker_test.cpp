@@ -119,6 +119,7 @@ struct Observed {
     bool ownedByOwner = false;
     bool nameBoxFound = false;
     bool closedByInput = false;  // closed by the typed name or key, not the fallback
+    std::wstring okLabel;        // caption of the dialog's OK button
 };
 
 enum class Action { TypeAndReturn, Escape };
@@ -139,6 +140,9 @@ void Drive(HWND owner, Action action, std::wstring path, Observed* observed) {
     std::this_thread::sleep_for(std::chrono::milliseconds(700));
     observed->ownerDisabled = !IsWindowEnabled(owner);
     observed->ownedByOwner = GetWindow(dialog, GW_OWNER) == owner;
+    wchar_t label[64] = {};
+    InternalGetWindowText(GetDlgItem(dialog, IDOK), label, 64);
+    observed->okLabel = label;
 
     for (int attempt = 0; attempt < 10 && IsWindow(dialog); ++attempt) {
         SetForegroundWindow(dialog);
@@ -252,6 +256,7 @@ TEST_F(FolderPickerTest, EscapeCancelsAndKeepsTheFolder) {
     EXPECT_FALSE(Pick(Action::Escape, L"", &observed));
     EXPECT_TRUE(observed.found);
     EXPECT_TRUE(observed.closedByInput);
+    EXPECT_EQ(observed.okLabel, L"Select Folder");
     EXPECT_EQ(g_state.installFolder, root_ + L"\\chosen");
 }
 
