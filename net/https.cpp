@@ -1,2 +1,172 @@
-// https
+// HTTPS GET requests over WinHTTP: URL splitting, one checked request, and read-outs.
 #include "net/https.h"
+
+#include <cerrno>
+#include <cwchar>
+#include <vector>
+
+namespace {
+
+constexpr wchar_t UserAgent[] = L"KestravonInstaller/1.0";
+constexpr wchar_t NoCacheHeaders[] = L"Cache-Control: no-cache, no-store\r\nPragma: no-cache\r\n";
+
+// Resolves a Location against the URL it came from, the way WinHTTP follows it:
+// an absolute URL replaces it, "/..." replaces the path, anything else replaces the
+// last path segment. A relative Location never changes scheme or host.
+bool ResolveRedirect(const std::wstring& current, const std::wstring& location, std::wstring& next) {
+    UrlParts parts;
+    if (CrackUrl(location, parts)) {
+        next = location;
+        return true;
+    }
+    const std::size_t schemeEnd = current.find(L"://");
+    if (schemeEnd == std::wstring::npos) return false;
+    const std::size_t pathStart = current.find_first_of(L"/?#", schemeEnd + 3);
+    const std::wstring origin = current.substr(0, pathStart);
+    if (location.front() == L'/') {
+        next = origin + location;
+        return true;
+    }
+    std::wstring path = pathStart == std::wstring::npos ? std::wstring() : current.substr(pathStart);
+    path = path.substr(0, path.find_first_of(L"?#"));
+    const std::size_t lastSlash = path.rfind(L'/');
+    const std::wstring folder = lastSlash == std::wstring::npos ? L"/" : path.substr(0, lastSlash + 1);
+    next = origin + folder + location;
+    return true;
+}
+
+// Records each redirect target. Wine cannot report WINHTTP_OPTION_URL, so this is how
+// the final URL becomes known there.
+void CALLBACK OnRequestStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info, DWORD infoLength) {
+    auto* trace = reinterpret_cast<RedirectTrace*>(context);
+    if (status != WINHTTP_CALLBACK_STATUS_REDIRECT || trace == nullptr) return;
+    // Called from WinHTTP's C code: nothing may be thrown through it. A target that
+    // cannot be recorded leaves the final URL unknown, which callers refuse.
+    try {
+        const auto* text = static_cast<const wchar_t*>(info);
+        const std::wstring location = text ? std::wstring(text, wcsnlen(text, infoLength)) : std::wstring();
+        std::wstring next;
+        if (location.empty() || !ResolveRedirect(trace->currentUrl, location, next)) {
+            trace->lost = true;
+            return;
+        }
+        trace->currentUrl = std::move(next);
+    } catch (...) {
+        trace->lost = true;
+    }
+}
+
+// A component of a cracked URL; an absent one has no pointer.
+std::wstring Component(const wchar_t* text, DWORD length) { return text ? std::wstring(text, length) : std::wstring(); }
+
+// Parses like std::stoull (white space, sign, digits, the rest ignored) without
+// letting an exception out: no digits or a value beyond 64 bits give 0.
+std::uint64_t ParseUnsigned(const wchar_t* text) {
+    wchar_t* end = nullptr;
+    errno = 0;
+    const unsigned long long value = std::wcstoull(text, &end, 10);
+    if (end == text || errno == ERANGE) return 0;
+    return value;
+}
+
+}  // namespace
+
+bool CrackUrl(const std::wstring& url, UrlParts& parts) {
+    if (url.empty() || url.size() > MAXDWORD) return false;
+    // Flags 0: nothing is escaped or unescaped. Non-zero lengths ask for pointers.
+    URL_COMPONENTS components{};
+    components.dwStructSize = sizeof(components);
+    components.dwSchemeLength = static_cast<DWORD>(-1);
+    components.dwHostNameLength = static_cast<DWORD>(-1);
+    components.dwUrlPathLength = static_cast<DWORD>(-1);
+    components.dwExtraInfoLength = static_cast<DWORD>(-1);
+    if (!WinHttpCrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &components)) return false;
+
+    parts.host = Component(components.lpszHostName, components.dwHostNameLength);
+    parts.path = Component(components.lpszUrlPath, components.dwUrlPathLength);
+    parts.path += Component(components.lpszExtraInfo, components.dwExtraInfoLength);
+    if (parts.path.empty()) parts.path = L"/";
+    parts.port = components.nPort;
+    parts.secure = components.nScheme == INTERNET_SCHEME_HTTPS;
+    return true;
+}
+
+bool OpenHttpsRequest(const std::wstring& url, WinHttpHandle& root, WinHttpHandle& connection,
+                      WinHttpHandle& request, RedirectTrace& trace, std::wstring& errorText) {
+    UrlParts parts;
+    if (!CrackUrl(url, parts) || !parts.secure) {
+        errorText = L"Only HTTPS downloads are allowed.";
+        return false;
+    }
+
+    root.reset(WinHttpOpen(UserAgent, WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_NO_PROXY_NAME,
+                           WINHTTP_NO_PROXY_BYPASS, 0));
+    if (!root) {
+        errorText = L"Could not initialize Windows networking.";
+        return false;
+    }
+    WinHttpSetTimeouts(root.get(), 10000, 10000, 30000, 30000);
+
+    connection.reset(WinHttpConnect(root.get(), parts.host.c_str(), parts.port, 0));
+    if (!connection) {
+        errorText = L"Could not connect to the Kestravon server.";
+        return false;
+    }
+
+    request.reset(WinHttpOpenRequest(connection.get(), L"GET", parts.path.c_str(), nullptr, WINHTTP_NO_REFERER,
+                                     WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                     WINHTTP_FLAG_SECURE | WINHTTP_FLAG_BYPASS_PROXY_CACHE));
+    if (!request) {
+        errorText = L"Could not create the download request.";
+        return false;
+    }
+    DWORD redirectPolicy = WINHTTP_OPTION_REDIRECT_POLICY_DISALLOW_HTTPS_TO_HTTP;
+    WinHttpSetOption(request.get(), WINHTTP_OPTION_REDIRECT_POLICY, &redirectPolicy, sizeof(redirectPolicy));
+
+    trace.currentUrl = url;
+    trace.lost = false;
+    trace.watching = WinHttpSetStatusCallback(request.get(), OnRequestStatus, WINHTTP_CALLBACK_FLAG_REDIRECT, 0) !=
+                     WINHTTP_INVALID_STATUS_CALLBACK;
+
+    // The send context becomes the request's context, which the redirect callback gets.
+    if (!WinHttpSendRequest(request.get(), NoCacheHeaders, static_cast<DWORD>(-1), WINHTTP_NO_REQUEST_DATA, 0, 0,
+                            reinterpret_cast<DWORD_PTR>(&trace)) ||
+        !WinHttpReceiveResponse(request.get(), nullptr)) {
+        errorText = L"Kestravon server did not respond.";
+        return false;
+    }
+
+    DWORD status = 0;
+    DWORD statusSize = sizeof(status);
+    if (WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                            WINHTTP_HEADER_NAME_BY_INDEX, &status, &statusSize, WINHTTP_NO_HEADER_INDEX) &&
+        status >= 200 && status <= 299) {
+        return true;
+    }
+    errorText = L"Kestravon server returned HTTP " + std::to_wstring(status) + L".";
+    return false;
+}
+
+std::uint64_t QueryContentLength(HINTERNET request) {
+    wchar_t text[64] = {};
+    DWORD size = sizeof(text);
+    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX, text, &size,
+                             WINHTTP_NO_HEADER_INDEX)) {
+        return 0;
+    }
+    text[63] = L'\0';
+    return ParseUnsigned(text);
+}
+
+std::wstring QueryFinalUrl(HINTERNET request, const RedirectTrace& trace) {
+    DWORD size = 0;
+    WinHttpQueryOption(request, WINHTTP_OPTION_URL, nullptr, &size);
+    if (size > 0) {
+        std::vector<wchar_t> buffer(size / 2 + 2, L'\0');
+        if (WinHttpQueryOption(request, WINHTTP_OPTION_URL, buffer.data(), &size)) return buffer.data();
+    }
+    // Wine 8 answers WINHTTP_OPTION_URL with ERROR_INVALID_PARAMETER: fall back to
+    // what the redirect callback saw. Without it nobody knows where the request went.
+    if (!trace.watching || trace.lost) return {};
+    return trace.currentUrl;
+}

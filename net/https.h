@@ -18,10 +18,21 @@ struct UrlParts {
 
 using WinHttpHandle = UniqueNullHandle<HINTERNET, WinHttpCloseHandle>;
 
+// Where a request went, as its redirect callback saw it. Declared by the caller
+// before the three holders, so it outlives the request handle that points at it.
+struct RedirectTrace {
+    std::wstring currentUrl;  // the requested URL, then each redirect target
+    bool watching = false;    // the redirect callback is installed
+    bool lost = false;        // a redirect target could not be followed here
+};
+
 bool CrackUrl(const std::wstring& url, UrlParts& parts);
 // Opens, sends and checks one GET; true when a 2xx head has arrived. The caller
 // owns the three holders, declared root, connection, request so they close in reverse.
 bool OpenHttpsRequest(const std::wstring& url, WinHttpHandle& root, WinHttpHandle& connection,
-                      WinHttpHandle& request, std::wstring& errorText);
+                      WinHttpHandle& request, RedirectTrace& trace, std::wstring& errorText);
+// The response's Content-Length, 0 when absent or unusable.
 std::uint64_t QueryContentLength(HINTERNET request);
-std::wstring QueryFinalUrl(HINTERNET request);
+// The URL the request finally reached: WinHTTP's own answer, else the last redirect
+// the trace saw, else the requested URL; empty when none of them can be trusted.
+std::wstring QueryFinalUrl(HINTERNET request, const RedirectTrace& trace);

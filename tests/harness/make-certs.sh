@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Makes the test certificates once into $KESTRAVON_HARNESS_STATE/certs: a CA that
+# only the test Wine prefix trusts, a second CA that nobody trusts, and a server
+# certificate from each for kestravon.test, www.kestravon.test and evil.test.
+set -euo pipefail
+state=${KESTRAVON_HARNESS_STATE:?}
+dir=$state/certs
+mkdir -p "$dir"
+exec 8>"$dir/.lock"
+flock 8
+[ -f "$dir/.ready" ] && exit 0
+
+names="DNS:kestravon.test,DNS:www.kestravon.test,DNS:evil.test"
+work=$(mktemp -d "$dir/.work.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+make_ca() {  # name, subject
+  openssl req -x509 -newkey rsa:2048 -nodes -sha256 -days 3650 \
+    -keyout "$work/$1.key" -out "$work/$1.pem" -subj "/CN=$2" \
+    -addext "basicConstraints=critical,CA:TRUE" \
+    -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
+}
+make_server() {  # name, issuing CA
+  openssl req -new -newkey rsa:2048 -nodes -sha256 \
+    -keyout "$work/$1.key" -out "$work/$1.csr" -subj "/CN=kestravon.test" 2>/dev/null
+  cat >"$work/$1.ext" <<EOF
+basicConstraints=critical,CA:FALSE
+keyUsage=critical,digitalSignature,keyEncipherment
+extendedKeyUsage=serverAuth
+subjectAltName=$names
+EOF
+  openssl x509 -req -in "$work/$1.csr" -CA "$work/$2.pem" -CAkey "$work/$2.key" \
+    -CAcreateserial -days 825 -sha256 -extfile "$work/$1.ext" -out "$work/$1.pem" 2>/dev/null
+  # Serve the chain so a client only needs the root.
+  cat "$work/$2.pem" >>"$work/$1.pem"
+}
+
+make_ca ca "Kestravon Test Root CA"
+make_ca rogue-ca "Kestravon Untrusted Test CA"
+make_server server ca
+make_server rogue rogue-ca
+openssl x509 -in "$work/ca.pem" -outform DER -out "$work/ca.der"
+cp "$work"/{ca.pem,ca.der,ca.key,rogue-ca.pem,server.pem,server.key,rogue.pem,rogue.key} "$dir/"
+touch "$dir/.ready"
+echo "Test certificates made in $dir"

@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# Runs one command inside private network, mount and pid namespaces where the test
+# release service listens on loopback and kestravon.test, www.kestravon.test and
+# evil.test resolve to 127.0.0.1. Returns the command's exit code.
+#
+# usage: netns-run.sh [--service-dir DIR] [--verbose] command [args...]
+#   --service-dir DIR  serve DIR (manifest.json, files/); default: a fresh folder
+#                      under $KESTRAVON_HARNESS_STATE, removed afterwards
+#   --verbose          the service logs each request to stderr
+# The command sees KESTRAVON_SERVICE_DIR (host path; Windows path: Z: + backslashes).
+# Ports: 443 and 8443 (certificate from the test CA), 9443 (certificate from an
+# untrusted CA), 80 (plain HTTP), 9444 (never accepts). See tests/harness/README.md.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+source_dir=$(cd "$here/../.." && pwd)
+state=${KESTRAVON_HARNESS_STATE:?KESTRAVON_HARNESS_STATE is not set (run through ctest, or export it)}
+
+if [ "${KESTRAVON_NETNS_INNER:-}" != 1 ]; then
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "netns-run.sh: needs root for unshare --net --mount" >&2
+    exit 1
+  fi
+  service_dir="" verbose=0
+  while [ $# -gt 0 ]; do
+    case "$1" in
+      --service-dir) service_dir=$2; shift 2 ;;
+      --verbose) verbose=1; shift ;;
+      --) shift; break ;;
+      *) break ;;
+    esac
+  done
+  [ $# -gt 0 ] || { echo "usage: netns-run.sh [--service-dir DIR] [--verbose] command..." >&2; exit 2; }
+  mkdir -p "$state"
+  bash "$here/make-certs.sh" >/dev/null
+  if [ -n "$service_dir" ]; then
+    mkdir -p "$service_dir"
+    KESTRAVON_SERVICE_DIR=$(cd "$service_dir" && pwd)
+    KESTRAVON_NETNS_OWN_DIR=0
+  else
+    KESTRAVON_SERVICE_DIR=$(mktemp -d "$state/service.XXXXXX")
+    KESTRAVON_NETNS_OWN_DIR=1
+  fi
+  export KESTRAVON_SERVICE_DIR KESTRAVON_NETNS_OWN_DIR KESTRAVON_NETNS_VERBOSE=$verbose
+  # The pid namespace makes sure nothing started inside (service, wineserver)
+  # outlives the run.
+  KESTRAVON_NETNS_INNER=1 exec unshare --net --mount --pid --fork --mount-proc --kill-child \
+    "$0" "$@"
+fi
+
+# Inside the namespaces from here on.
+unset KESTRAVON_NETNS_INNER
+run=$(mktemp -d "$state/netns.XXXXXX")
+service_pid=""
+cleanup() {
+  if [ -n "$service_pid" ]; then
+    kill "$service_pid" 2>/dev/null || true
+    wait "$service_pid" 2>/dev/null || true
+  fi
+  if [ -n "${WINEPREFIX_FOR_RUN:-}" ]; then
+    WINEPREFIX=$WINEPREFIX_FOR_RUN wineserver -k 2>/dev/null || true
+  fi
+  umount -l "$state/wineprefix" 2>/dev/null || true
+  rm -rf "$run"
+  if [ "$KESTRAVON_NETNS_OWN_DIR" = 1 ]; then rm -rf "$KESTRAVON_SERVICE_DIR"; fi
+}
+trap cleanup EXIT
+
+ip link set lo up
+cat >"$run/hosts" <<EOF
+127.0.0.1 localhost
+::1 localhost
+127.0.0.1 kestravon.test www.kestravon.test evil.test
+EOF
+mount --bind "$run/hosts" /etc/hosts
+
+# Wine creates sockets in wineserver, so the server must live in this network
+# namespace: hide any wineserver running outside behind a private socket folder,
+# and give this run a copy-on-write view of the prefix so two servers never write
+# the same registry files.
+wine_sockets=/tmp/.wine-$(id -u)
+mkdir -p "$wine_sockets" && chmod 700 "$wine_sockets"
+mount -t tmpfs -o mode=0700 tmpfs "$wine_sockets"
+if [ -d "$state/wineprefix" ]; then
+  mkdir -p "$run/upper" "$run/work"
+  mount -t overlay overlay -o "lowerdir=$state/wineprefix,upperdir=$run/upper,workdir=$run/work" \
+    "$state/wineprefix"
+  WINEPREFIX_FOR_RUN=$state/wineprefix
+fi
+
+service_args=(--dir "$KESTRAVON_SERVICE_DIR" --certs "$state/certs"
+  --https 443 --https 8443 --https 9443:rogue --http 80 --stall 9444 --ready "$run/ready")
+[ "$KESTRAVON_NETNS_VERBOSE" = 1 ] && service_args+=(--verbose)
+python3 "$source_dir/tests/service/release_service.py" "${service_args[@]}" 2>"$run/service.log" &
+service_pid=$!
+for _ in $(seq 200); do
+  [ -s "$run/ready" ] && break
+  kill -0 "$service_pid" 2>/dev/null || break
+  sleep 0.05
+done
+if [ ! -s "$run/ready" ]; then
+  echo "netns-run.sh: the test release service did not start:" >&2
+  cat "$run/service.log" >&2
+  exit 1
+fi
+if [ "$KESTRAVON_NETNS_VERBOSE" = 1 ]; then
+  tail -f "$run/service.log" >&2 &
+fi
+
+set +e
+"$@"
+rc=$?
+set -e
+exit "$rc"

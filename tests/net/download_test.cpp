@@ -1,0 +1,382 @@
+// DownloadInstaller against the test release service: accepted files, every refusal
+// with its sentence, no file left behind, and the progress the window sees.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+
+#include <windows.h>
+
+#include "common/win_owners.h"
+#include "net/download.h"
+#include "pipeline/messages.h"
+#include "tests/net/service_client.h"
+#include "tests/support/message_recorder.h"
+
+namespace {
+
+constexpr std::uint64_t Size = 300000;
+
+bool RunningOnWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+
+const std::wstring UrlMismatch = L"The installer URL did not match kestravon.test.";
+const std::wstring RedirectedOutside = L"The installer download redirected outside kestravon.test.";
+const std::wstring DigestMismatch = L"Security check failed: installer SHA-256 did not match.";
+const std::wstring SizeMismatch = L"Installer size did not match the published release.";
+const std::wstring TooLarge = L"The installer is unexpectedly large.";
+const std::wstring Interrupted = L"The installer download was interrupted.";
+const std::wstring CannotCreate = L"Could not create the temporary installer file.";
+constexpr char EmptySha256[] = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
+
+std::string Upper(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+std::string MixedCase(std::string text) {
+    for (std::size_t i = 0; i < text.size(); i += 2) {
+        text[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[i])));
+    }
+    return text;
+}
+
+// -1 when the file does not exist.
+long long FileSize(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+    return static_cast<long long>((static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+}
+
+bool WriteSentinel(const std::wstring& path) {
+    UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    DWORD written = 0;
+    return file && WriteFile(file.get(), "sentinel", 8, &written, nullptr) && written == 8;
+}
+
+class DownloadInstallerTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(ServiceDir().empty()) << "run through tests/harness/netns-run.sh";
+        wchar_t temp[MAX_PATH + 1] = {};
+        ASSERT_GT(GetTempPathW(MAX_PATH + 1, temp), 0u);
+        folder_ = std::wstring(temp) + L"kestravon-net-" + std::to_wstring(GetCurrentProcessId());
+        CreateDirectoryW(folder_.c_str(), nullptr);
+        path_ = folder_ + L"\\KestravonSetup-test.exe";
+        DeleteFileW(path_.c_str());
+        goodSha_ = BodySha256(Size, 1);
+        ASSERT_EQ(goodSha_.size(), 64u);
+    }
+    void TearDown() override {
+        DeleteFileW(path_.c_str());
+        RemoveDirectoryW(folder_.c_str());
+    }
+
+    bool Download(const std::wstring& url, const std::string& sha, std::uint64_t expectedSize,
+                  std::wstring& errorText) {
+        return DownloadInstaller(url, sha, path_, expectedSize, errorText);
+    }
+
+    std::wstring folder_;
+    std::wstring path_;
+    std::string goodSha_;
+};
+
+struct Case {
+    std::wstring url;
+    std::string sha;
+    std::uint64_t expectedSize;
+    std::wstring sentence;  // empty: accepted
+};
+
+// Runs each case from an empty folder; an accepted file must hold exactly the bytes.
+void RunCases(const std::vector<Case>& cases, const std::wstring& path) {
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << testing::PrintToString(c.url) << " sha " << c.sha << " size "
+                                        << c.expectedSize);
+        DeleteFileW(path.c_str());
+        std::wstring errorText = L"untouched";
+        const bool ok = DownloadInstaller(c.url, c.sha, path, c.expectedSize, errorText);
+        if (c.sentence.empty()) {
+            EXPECT_TRUE(ok) << errorText;
+            EXPECT_EQ(errorText, L"untouched");
+            EXPECT_EQ(FileSize(path), static_cast<long long>(Size));
+        } else {
+            EXPECT_FALSE(ok);
+            EXPECT_EQ(errorText, c.sentence);
+            EXPECT_EQ(FileSize(path), -1) << "no file may remain after a refusal";
+        }
+    }
+}
+
+TEST_F(DownloadInstallerTest, AcceptsOnlyMatchingDigestAndSize) {
+    const std::string& sha = goodSha_;
+    const std::string wrongSha = BodySha256(Size, 2);
+    RunCases(
+        {
+            {BodyUrl(Size, 1), sha, Size, L""},
+            {BodyUrl(Size, 1), sha, 0, L""},
+            {BodyUrl(Size, 1), Upper(sha), Size, L""},
+            {BodyUrl(Size, 1), MixedCase(sha), Size, L""},
+            {L"https://www.kestravon.test/t/body?size=300000&seed=1", sha, Size, L""},
+            {L"https://KESTRAVON.TEST:8443/t/body?size=300000&seed=1", sha, Size, L""},
+            {BodyUrl(Size, 1, L"&chunk=1000&slowfrom=290000"), sha, Size, L""},
+            {BodyUrl(Size, 1, L"&te=chunked"), sha, Size, L""},
+            {BodyUrl(Size, 1), wrongSha, Size, DigestMismatch},
+            {BodyUrl(Size, 1), sha.substr(0, 63), Size, DigestMismatch},
+            {BodyUrl(Size, 1), sha + "0", Size, DigestMismatch},
+            {BodyUrl(Size, 1), "", Size, DigestMismatch},
+            {BodyUrl(Size, 1), sha, Size + 1, SizeMismatch},
+            {BodyUrl(Size, 1), sha, Size - 1, SizeMismatch},
+            // Both wrong: the digest is reported.
+            {BodyUrl(Size, 1), wrongSha, Size + 1, DigestMismatch},
+            // The Content-Length within the ceiling wins over a size above it for the
+            // ceiling; the final size test still uses the manifest's size.
+            {BodyUrl(Size, 1), sha, 400000000, SizeMismatch},
+        },
+        path_);
+}
+
+TEST_F(DownloadInstallerTest, EmptyBody) {
+    std::wstring errorText;
+    EXPECT_FALSE(Download(BodyUrl(0, 1), goodSha_, 0, errorText));
+    EXPECT_EQ(errorText, DigestMismatch);
+    EXPECT_EQ(FileSize(path_), -1);
+
+    errorText = L"untouched";
+    EXPECT_TRUE(Download(L"https://kestravon.test/t/status/204", EmptySha256, 0, errorText)) << errorText;
+    EXPECT_EQ(FileSize(path_), 0);
+}
+
+TEST_F(DownloadInstallerTest, RefusesUntrustedUrlsBeforeAnyRequest) {
+    const std::wstring urls[] = {
+        L"http://kestravon.test/t/body?size=300000&seed=1",
+        L"https://evil.test/t/body?size=300000&seed=1",
+        L"https://kestravon.test@evil.test/t/body?size=300000&seed=1",
+        L"https://cdn.kestravon.test/t/body?size=300000&seed=1",
+        L"https://kestravon.test./t/body?size=300000&seed=1",
+        L"ftp://kestravon.test/setup.exe",
+        L"not a url",
+    };
+    for (const std::wstring& url : urls) {
+        SCOPED_TRACE(testing::PrintToString(url));
+        ASSERT_TRUE(WriteSentinel(path_));
+        ClearRecordedRequests();
+        std::wstring errorText;
+        EXPECT_FALSE(Download(url, goodSha_, Size, errorText));
+        EXPECT_EQ(errorText, UrlMismatch);
+        EXPECT_TRUE(RecordedRequests().empty()) << "no request for an untrusted URL";
+        EXPECT_EQ(FileSize(path_), 8) << "the file is not touched";
+    }
+}
+
+TEST_F(DownloadInstallerTest, JudgesTheFinalUrlAfterRedirects) {
+    // Query separators inside a redirect target are escaped once per hop.
+    const std::wstring body = L"/t/body?size=300000%26seed=1";
+    RunCases(
+        {
+            {L"https://kestravon.test/t/redirect?to=https://www.kestravon.test" + body, goodSha_, Size, L""},
+            {L"https://www.kestravon.test/t/redirect?code=301&to=https://kestravon.test:8443" + body, goodSha_, Size,
+             L""},
+            {L"https://kestravon.test/t/chain?n=3&to=https://kestravon.test" + body, goodSha_, Size, L""},
+            {L"https://kestravon.test/t/redirect?to=https://evil.test" + body, goodSha_, Size, RedirectedOutside},
+            {L"https://kestravon.test/t/chain?n=2&code=302&to=https://evil.test" + body, goodSha_, Size,
+             RedirectedOutside},
+            // Through the foreign host and back again: only the last hop counts.
+            {L"https://kestravon.test/t/redirect?to=https://evil.test/t/redirect?to=https://kestravon.test"
+                 L"/t/body?size=300000%2526seed=1",
+             goodSha_, Size, L""},
+        },
+        path_);
+}
+
+TEST_F(DownloadInstallerTest, RedirectOutsideCreatesNoFile) {
+    ASSERT_TRUE(WriteSentinel(path_));
+    std::wstring errorText;
+    EXPECT_FALSE(Download(L"https://kestravon.test/t/redirect?to=https://evil.test/t/body?size=300000%26seed=1",
+                          goodSha_, Size, errorText));
+    EXPECT_EQ(errorText, RedirectedOutside);
+    EXPECT_EQ(FileSize(path_), 8) << "refused before the file was created";
+}
+
+TEST_F(DownloadInstallerTest, RequestFailuresLeaveTheFileAlone) {
+    struct FailureCase {
+        std::wstring url;
+        std::wstring sentence;
+    };
+    const FailureCase cases[] = {
+        {L"https://kestravon.test/t/status/404", L"Kestravon server returned HTTP 404."},
+        {L"https://kestravon.test/t/status/500", L"Kestravon server returned HTTP 500."},
+        {L"https://kestravon.test:9443/t/body?size=300000&seed=1", L"Kestravon server did not respond."},
+        // Windows reports the refused redirect's 3xx; Wine 8 fails the receive.
+        {L"https://kestravon.test/t/redirect?to=http://kestravon.test/t/body?size=300000",
+         RunningOnWine() ? L"Kestravon server did not respond." : L"Kestravon server returned HTTP 302."},
+        {BodyUrl(Size, 1, L"&cl=367001601"), TooLarge},
+        {BodyUrl(Size, 1, L"&cl=18446744073709551615"), TooLarge},
+    };
+    for (const FailureCase& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.url));
+        ASSERT_TRUE(WriteSentinel(path_));
+        std::wstring errorText;
+        EXPECT_FALSE(Download(c.url, goodSha_, Size, errorText));
+        EXPECT_EQ(errorText, c.sentence);
+        EXPECT_EQ(FileSize(path_), 8) << "the file is not touched";
+    }
+    // No Content-Length: the manifest's size is the announced length.
+    std::wstring errorText;
+    EXPECT_FALSE(Download(BodyUrl(Size, 1, L"&cl=none"), goodSha_, 367001601, errorText));
+    EXPECT_EQ(errorText, TooLarge);
+}
+
+TEST_F(DownloadInstallerTest, ContentLengthVariants) {
+    RunCases(
+        {
+            {BodyUrl(Size, 1, L"&cl=true"), goodSha_, Size, L""},
+            {BodyUrl(Size, 1, L"&cl=none"), goodSha_, Size, L""},
+            {BodyUrl(Size, 1, L"&cl=none"), goodSha_, 0, L""},
+            // Announced longer than sent, then a plain close: Wine reads it as the end,
+            // so the digest and size decide.
+            {BodyUrl(Size, 1, L"&cl=400000"), goodSha_, Size, L""},
+            {BodyUrl(Size, 1, L"&cl=400000"), goodSha_, 400000, SizeMismatch},
+            // Announced shorter than sent: WinHTTP stops at the announced length.
+            {BodyUrl(Size, 1, L"&cl=1000"), goodSha_, Size, DigestMismatch},
+        },
+        path_);
+}
+
+TEST_F(DownloadInstallerTest, DroppedConnectionDeletesTheFile) {
+    RunCases(
+        {
+            {BodyUrl(Size, 1, L"&drop=100000"), goodSha_, Size, Interrupted},
+            {BodyUrl(Size, 1, L"&drop=100000&cl=none"), goodSha_, 0, Interrupted},
+            {BodyUrl(Size, 1, L"&drop=0"), goodSha_, Size, Interrupted},
+        },
+        path_);
+}
+
+TEST_F(DownloadInstallerTest, FileThatCannotBeCreated) {
+    std::wstring errorText;
+    EXPECT_FALSE(DownloadInstaller(BodyUrl(Size, 1), goodSha_, folder_ + L"\\missing\\setup.exe", Size, errorText));
+    EXPECT_EQ(errorText, CannotCreate);
+
+    // Held open without sharing by someone else: not created, not deleted.
+    ASSERT_TRUE(WriteSentinel(path_));
+    {
+        UniqueFileHandle holder(CreateFileW(path_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(holder);
+        EXPECT_FALSE(Download(BodyUrl(Size, 1), goodSha_, Size, errorText));
+        EXPECT_EQ(errorText, CannotCreate);
+    }
+    EXPECT_EQ(FileSize(path_), 8);
+}
+
+TEST_F(DownloadInstallerTest, ExistingFileIsReplaced) {
+    ASSERT_TRUE(WriteSentinel(path_));
+    std::wstring errorText;
+    EXPECT_TRUE(Download(BodyUrl(Size, 1), goodSha_, Size, errorText)) << errorText;
+    EXPECT_EQ(FileSize(path_), static_cast<long long>(Size));
+    // And a refused download removes what was there, since it truncated it.
+    EXPECT_FALSE(Download(BodyUrl(Size, 1), goodSha_, Size + 1, errorText));
+    EXPECT_EQ(FileSize(path_), -1);
+}
+
+// The progress values the window receives for one download.
+std::vector<WPARAM> RecordProgress(const std::wstring& url, const std::string& sha, std::uint64_t expectedSize,
+                                   const std::wstring& path, std::wstring& errorText, bool& ok) {
+    MessageRecorder recorder;
+    std::vector<WPARAM> values;
+    if (!StartRecording(recorder)) return values;
+    ok = DownloadInstaller(url, sha, path, expectedSize, errorText);
+    PumpPending(recorder);
+    StopRecording(recorder);
+    for (const RecordedMessage& m : recorder.messages) {
+        EXPECT_EQ(m.message, WM_APP_PROGRESS) << "the download posts progress only";
+        values.push_back(m.wParam);
+    }
+    return values;
+}
+
+void ExpectBand(const std::vector<WPARAM>& values) {
+    ASSERT_FALSE(values.empty());
+    EXPECT_EQ(values.front(), 5u) << "5 before the first read";
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        EXPECT_GE(values[i], 5u);
+        EXPECT_LE(values[i], 83u);
+        if (i > 0) EXPECT_GE(values[i], values[i - 1]) << "progress never goes back";
+    }
+}
+
+TEST_F(DownloadInstallerTest, ProgressWithAKnownLength) {
+    constexpr std::uint64_t Big = 4 * 1048576;
+    const std::string sha = BodySha256(Big, 5);
+    std::wstring errorText;
+    bool ok = false;
+    const std::vector<WPARAM> values = RecordProgress(BodyUrl(Big, 5), sha, Big, path_, errorText, ok);
+    EXPECT_TRUE(ok) << errorText;
+    ExpectBand(values);
+    EXPECT_GE(values.size(), 1u + Big / 131072) << "one message per chunk read";
+    EXPECT_EQ(values.back(), 83u);
+    EXPECT_EQ(std::count(values.begin(), values.end(), 83u), 1) << "83 only when every byte is in";
+    EXPECT_TRUE(std::any_of(values.begin(), values.end(), [](WPARAM v) { return v > 5 && v < 83; }));
+}
+
+TEST_F(DownloadInstallerTest, ProgressFollowsTheContentLengthOverTheManifestSize) {
+    constexpr std::uint64_t Big = 2 * 1048576;
+    const std::string sha = BodySha256(Big, 6);
+    std::wstring errorText;
+    bool ok = true;
+    const std::vector<WPARAM> values = RecordProgress(BodyUrl(Big, 6), sha, 4 * Big, path_, errorText, ok);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(errorText, SizeMismatch);
+    ExpectBand(values);
+    EXPECT_EQ(values.back(), 83u) << "the Content-Length, not the manifest's size, sets the scale";
+    EXPECT_EQ(FileSize(path_), -1);
+}
+
+TEST_F(DownloadInstallerTest, ProgressWithALengthSmallerThanTheBody) {
+    // No Content-Length and a manifest size a quarter of the body: the bar reaches
+    // 83 early and stays there.
+    constexpr std::uint64_t Big = 4 * 1048576;
+    const std::string sha = BodySha256(Big, 7);
+    std::wstring errorText;
+    bool ok = true;
+    const std::vector<WPARAM> values =
+        RecordProgress(BodyUrl(Big, 7, L"&cl=none"), sha, Big / 4, path_, errorText, ok);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(errorText, SizeMismatch);
+    ExpectBand(values);
+    EXPECT_GT(std::count(values.begin(), values.end(), 83u), 3);
+    EXPECT_EQ(FileSize(path_), -1);
+}
+
+TEST_F(DownloadInstallerTest, ProgressWithoutAnyLength) {
+    constexpr std::uint64_t Big = 2 * 1048576;
+    const std::string sha = BodySha256(Big, 8);
+    std::wstring errorText;
+    bool ok = false;
+    const std::vector<WPARAM> values = RecordProgress(BodyUrl(Big, 8, L"&cl=none"), sha, 0, path_, errorText, ok);
+    EXPECT_TRUE(ok) << errorText;
+    EXPECT_EQ(values, std::vector<WPARAM>{5}) << "only the initial 5 without a length";
+}
+
+TEST_F(DownloadInstallerTest, NoProgressBeforeTheFileExists) {
+    std::wstring errorText;
+    bool ok = true;
+    EXPECT_TRUE(RecordProgress(L"https://kestravon.test/t/status/404", goodSha_, Size, path_, errorText, ok).empty());
+    EXPECT_TRUE(RecordProgress(L"https://evil.test/x", goodSha_, Size, path_, errorText, ok).empty());
+}
+
+TEST_F(DownloadInstallerTest, RequestOnTheWire) {
+    ClearRecordedRequests();
+    std::wstring errorText;
+    EXPECT_TRUE(Download(BodyUrl(Size, 1, L"&x=%2F"), goodSha_, Size, errorText)) << errorText;
+    const std::vector<ServiceRequest> requests = RecordedRequests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].method, "GET");
+    EXPECT_EQ(requests[0].path, "/t/body?size=300000&seed=1&x=%2F");
+    EXPECT_EQ(requests[0].Header("User-Agent"), "KestravonInstaller/1.0");
+    EXPECT_EQ(requests[0].Header("Cache-Control"), "no-cache, no-store");
+    EXPECT_EQ(requests[0].Header("Pragma"), "no-cache");
+    EXPECT_EQ(requests[0].Header("Accept-Encoding"), "") << "no decompression is asked for";
+}
+
+}  // namespace
