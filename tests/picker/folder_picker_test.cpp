@@ -100,16 +100,19 @@ void DumpChildren(HWND dialog) {
         0);
 }
 
-// Escape as the dialog's modal loop sees it: a key press on its focused control.
+// A key as the dialog's modal loop sees it: a press and release posted to `target`.
 // (Wine 8: an Escape injected with SendInput leaves the next dialog of the thread
-// unable to open, so the key goes to the focused control's queue directly.)
-void PressEscape(HWND dialog) {
+// unable to open, so keys go to the control's queue directly.)
+void PressKey(HWND target, WPARAM key) {
+    PostMessageW(target, WM_KEYDOWN, key, 0x00000001);
+    PostMessageW(target, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
+}
+
+HWND FocusedControl(HWND dialog) {
     GUITHREADINFO info{};
     info.cbSize = sizeof(info);
-    HWND target = dialog;
-    if (GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info) && info.hwndFocus) target = info.hwndFocus;
-    PostMessageW(target, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
-    PostMessageW(target, WM_KEYUP, VK_ESCAPE, static_cast<LPARAM>(0xC0010001u));
+    if (GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info) && info.hwndFocus) return info.hwndFocus;
+    return dialog;
 }
 
 // What the driver saw of the dialog while it was open.
@@ -125,7 +128,7 @@ struct Observed {
 enum class Action { TypeAndReturn, Escape };
 
 // Waits for the dialog (up to 30 s), then types `path` into its name box and presses
-// OK, or presses Escape, retrying while the dialog stays open; cancels it as a last
+// Return there, or presses Escape, retrying while the dialog stays open; cancels it as a last
 // resort so a failing test never hangs. Runs on its own thread while Show blocks.
 void Drive(HWND owner, Action action, std::wstring path, Observed* observed) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
@@ -147,7 +150,7 @@ void Drive(HWND owner, Action action, std::wstring path, Observed* observed) {
     for (int attempt = 0; attempt < 10 && IsWindow(dialog); ++attempt) {
         SetForegroundWindow(dialog);
         if (action == Action::Escape) {
-            PressEscape(dialog);
+            PressKey(FocusedControl(dialog), VK_ESCAPE);
         } else {
             HWND nameBox = FindNameBox(dialog);
             if (!nameBox) {
@@ -156,8 +159,7 @@ void Drive(HWND owner, Action action, std::wstring path, Observed* observed) {
             }
             observed->nameBoxFound = true;
             SendMessageW(nameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
-            SetFocus(nameBox);
-            PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+            PressKey(nameBox, VK_RETURN);
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1000));
     }
