@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Size of the stripped KestravonInstaller.exe (windows preset flags) with a breakdown
+# of the largest contributors, read from the linker map.
+# usage: bench/size/size.sh [TOP]     (builds into build/size)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+top=${1:-15}
+build=$root/build/size
+map=$build/KestravonInstaller.map
+cmake -S "$root" -B "$build" -G Ninja --toolchain "$root/cmake/mingw-w64-x86_64.cmake" \
+  -DCMAKE_BUILD_TYPE=MinSizeRel -DKESTRAVON_BUILD_TESTS=OFF \
+  "-DCMAKE_EXE_LINKER_FLAGS=-Wl,-Map=$map" >/dev/null
+cmake --build "$build" --target KestravonInstaller -j 2 >/dev/null
+exe=$build/app/KestravonInstaller.exe
+echo "KestravonInstaller.exe (stripped): $(stat -c %s "$exe") bytes"
+echo
+echo "Sections:"
+x86_64-w64-mingw32-objdump -h "$exe" | awk '$1 ~ /^[0-9]+$/ { print $2, $3 }' | while read -r name hex; do printf '  %-8s %8d bytes\n' "$name" $((16#$hex)); done
+echo
+python3 "$root/bench/size/map_report.py" "$map" "$top"

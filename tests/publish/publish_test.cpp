@@ -1,0 +1,127 @@
+// The publishing tool's rules: which URLs it accepts, escaping, and the self-check.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "pipeline/manifest.h"
+#include "tools/publish/publish.h"
+
+namespace {
+
+// Native tests are built for the service host kestravon.test.
+TEST(PublishUrl, OnlyHttpsOnTheServiceHost) {
+    struct Case {
+        const char* url;
+        bool publishable;
+    };
+    const Case cases[] = {
+        {"https://kestravon.test/download/KestravonSetup-1.2.3.exe", true},
+        {"https://www.kestravon.test/download/setup.exe", true},
+        {"https://KESTRAVON.test/setup.exe", true},
+        {"https://kestravon.test:8443/setup.exe", true},
+        {"https://kestravon.test", true},
+        {"https://kestravon.test?x=1", true},
+        {"http://kestravon.test/setup.exe", false},
+        {"HTTPS://kestravon.test/setup.exe", false},
+        {"ftp://kestravon.test/setup.exe", false},
+        {"https://evil.test/setup.exe", false},
+        {"https://cdn.kestravon.test/setup.exe", false},
+        {"https://evilkestravon.test/setup.exe", false},
+        {"https://kestravon.test.evil.test/setup.exe", false},
+        {"https://kestravon.test./setup.exe", false},
+        {"https://kestravon.test@evil.test/setup.exe", false},
+        {"https://evil.test@kestravon.test/setup.exe", false},
+        {"https://kestravon.test\\@evil.test/setup.exe", false},
+        {"https://kestravon.test:/setup.exe", false},
+        {"https://kestravon.test:0/setup.exe", false},
+        {"https://kestravon.test:65536/setup.exe", false},
+        {"https://kestravon.test:44x/setup.exe", false},
+        {"https:///setup.exe", false},
+        {"https://kestravon.test/set up.exe", false},
+        {"https://kestravon.test/setup.exe\n", false},
+        {"https://kestravon.test/\"setup.exe", false},
+        {"https://kestravon.test/s\xc3\xa9tup.exe", false},
+        {"", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.url);
+        EXPECT_EQ(IsPublishableUrl(c.url), c.publishable);
+    }
+}
+
+TEST(PublishJson, EscapesWhatTheParserDecodes) {
+    struct Case {
+        std::string text;
+        std::string escaped;
+    };
+    const Case cases[] = {
+        {"1.2.3", "1.2.3"},
+        {"say \"hi\"", "say \\\"hi\\\""},
+        {"back\\slash", "back\\\\slash"},
+        {"a/b", "a/b"},
+        {"\b\f\n\r\t", "\\b\\f\\n\\r\\t"},
+        {std::string("\x01\x1f", 2), "\\u0001\\u001f"},
+        {"caf\xc3\xa9", "caf\xc3\xa9"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.escaped);
+        EXPECT_EQ(JsonEscape(c.text), c.escaped);
+    }
+}
+
+const std::string Digest = "9f86d081884c7d659a2feaa0c55ad015a3bf4f1b2b0b822cd15d6c15b0f00a08";
+
+TEST(PublishManifest, WritesWhatTheInstallerReadsBack) {
+    const PublishInput inputs[] = {
+        {"https://kestravon.test/download/KestravonSetup-1.2.3.exe", "1.2.3", Digest, 12345},
+        {"https://www.kestravon.test/a?b=c&d=%22", "2.0 \"beta\" \\ build/7", Digest, MaxInstallerBytes},
+        {"https://kestravon.test/x", "caf\xc3\xa9 1", Digest, 1},
+    };
+    for (const PublishInput& input : inputs) {
+        SCOPED_TRACE(input.version);
+        std::string json, errorText = "untouched";
+        ASSERT_TRUE(BuildManifest(input, json, errorText));
+        EXPECT_EQ(errorText, "untouched");
+        const std::optional<ReleaseManifest> parsed = ParseManifest(json);
+        ASSERT_TRUE(parsed.has_value());
+        EXPECT_EQ(parsed->url, input.url);
+        EXPECT_EQ(parsed->sha256, input.sha256);
+        EXPECT_EQ(parsed->version, input.version);
+        EXPECT_EQ(parsed->size, input.size);
+    }
+}
+
+TEST(PublishManifest, RefusesWhatTheInstallerWouldNotAccept) {
+    struct Case {
+        const char* name;
+        PublishInput input;
+        const char* sentence;
+    };
+    const char* const BadUrl =
+        "The URL must be https on kestravon.test or its www. form, without user information.";
+    const char* const BadVersion = "The version must be non-empty printable text without surrounding spaces.";
+    const Case cases[] = {
+        {"foreign host", {"https://evil.test/setup.exe", "1.0", Digest, 10}, BadUrl},
+        {"plain http", {"http://kestravon.test/setup.exe", "1.0", Digest, 10}, BadUrl},
+        {"empty version", {"https://kestravon.test/s.exe", "", Digest, 10}, BadVersion},
+        {"version with leading space", {"https://kestravon.test/s.exe", " 1.0", Digest, 10}, BadVersion},
+        {"version with trailing space", {"https://kestravon.test/s.exe", "1.0 ", Digest, 10}, BadVersion},
+        {"version with a line feed", {"https://kestravon.test/s.exe", "1.0\nx", Digest, 10}, BadVersion},
+        {"empty file", {"https://kestravon.test/s.exe", "1.0", Digest, 0}, "The setup file is empty."},
+        {"too large",
+         {"https://kestravon.test/s.exe", "1.0", Digest, MaxInstallerBytes + 1},
+         "The setup file is larger than the installer accepts (367001600 bytes)."},
+        {"bad digest",
+         {"https://kestravon.test/s.exe", "1.0", Digest.substr(1), 10},
+         "The installer would read this manifest differently, so it was not written."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string json = "previous", errorText;
+        EXPECT_FALSE(BuildManifest(c.input, json, errorText));
+        EXPECT_EQ(errorText, c.sentence);
+        EXPECT_EQ(json, "previous");
+    }
+}
+
+}  // namespace
