@@ -1,0 +1,173 @@
+// The real installer under Wine and Xvfb: its window's class, size and centred place,
+// a screenshot checked at a few points, and exit code 0 after WM_CLOSE.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+#include "common/win_owners.h"
+#include "tests/app/installer_path.h"
+
+namespace {
+
+constexpr COLORREF Background = RGB(16, 19, 25);
+constexpr COLORREF Accent = RGB(46, 124, 246);
+constexpr COLORREF LocationBox = RGB(23, 27, 34);
+constexpr COLORREF Control = RGB(32, 38, 49);
+
+// Our own child: terminated if a failed check leaves it running, handles closed.
+struct ChildProcess {
+    PROCESS_INFORMATION info{};
+    ~ChildProcess() {
+        if (info.hProcess && WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(info.hProcess, 99);
+            WaitForSingleObject(info.hProcess, 5000);
+        }
+        if (info.hThread) CloseHandle(info.hThread);
+        if (info.hProcess) CloseHandle(info.hProcess);
+    }
+};
+
+struct WindowSearch {
+    DWORD processId;
+    HWND found;
+};
+
+BOOL CALLBACK MatchInstallerWindow(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<WindowSearch*>(param);
+    wchar_t className[64] = {};
+    GetClassNameW(window, className, 64);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != search->processId || std::wstring(className) != L"KestravonInstallerWindow") return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+HWND WaitForInstallerWindow(DWORD processId, HANDLE process) {
+    for (int i = 0; i < 300; ++i) {
+        // FindWindowW first, as a user would; then make sure it is our child's window.
+        if (FindWindowW(L"KestravonInstallerWindow", nullptr)) {
+            WindowSearch search{processId, nullptr};
+            EnumWindows(MatchInstallerWindow, reinterpret_cast<LPARAM>(&search));
+            if (search.found && IsWindowVisible(search.found)) return search.found;
+        }
+        if (WaitForSingleObject(process, 50) == WAIT_OBJECT_0) return nullptr;
+    }
+    return nullptr;
+}
+
+// The screen under `frame`, as top-down 0x00RRGGBB pixels, via the screen DC.
+std::vector<std::uint32_t> CaptureScreen(const RECT& frame) {
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    HDC screen = GetDC(nullptr);
+    UniqueNullHandle<HDC, DeleteDC> memory(CreateCompatibleDC(screen));
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    UniqueGdiObject bitmap(CreateDIBSection(memory.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    std::vector<std::uint32_t> pixels;
+    if (bits) {
+        SelectedObject selection(memory.get(), bitmap.get());
+        BitBlt(memory.get(), 0, 0, width, height, screen, frame.left, frame.top, SRCCOPY);
+        GdiFlush();
+        const auto* first = static_cast<const std::uint32_t*>(bits);
+        pixels.assign(first, first + width * height);
+    }
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+// Saved beside the test for a human look (convert with ImageMagick if needed).
+void SaveBitmap(const std::wstring& path, const std::vector<std::uint32_t>& pixels, int width, int height) {
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof(header);
+    header.biWidth = width;
+    header.biHeight = -height;
+    header.biPlanes = 1;
+    header.biBitCount = 32;
+    header.biCompression = BI_RGB;
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof(file) + sizeof(header);
+    file.bfSize = static_cast<DWORD>(file.bfOffBits + pixels.size() * 4);
+    UniqueFileHandle out(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out) return;
+    DWORD written = 0;
+    WriteFile(out.get(), &file, sizeof(file), &written, nullptr);
+    WriteFile(out.get(), &header, sizeof(header), &written, nullptr);
+    std::vector<std::uint32_t> opaque(pixels);
+    for (std::uint32_t& pixel : opaque) pixel |= 0xFF000000u;  // GDI leaves alpha 0; viewers read it
+    WriteFile(out.get(), opaque.data(), static_cast<DWORD>(opaque.size() * 4), &written, nullptr);
+}
+
+COLORREF PixelAt(const std::vector<std::uint32_t>& pixels, int x, int y) {
+    const std::uint32_t p = pixels[y * 560 + x];
+    return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+}
+
+TEST(LiveWindowTest, ShowsCentredAndExitsWithZeroAfterClose) {
+    const std::wstring exe = InstallerExePath();
+    ASSERT_FALSE(exe.empty()) << "KESTRAVON_BUILD_DIR is not set";
+    // Started minimised with arguments: neither may change what the user sees.
+    std::wstring commandLine = L"\"" + exe + L"\" /S --unexpected argument";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWMINNOACTIVE;
+    ChildProcess child;
+    ASSERT_TRUE(CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &child.info))
+        << "CreateProcessW failed, error " << GetLastError();
+
+    HWND window = WaitForInstallerWindow(child.info.dwProcessId, child.info.hProcess);
+    ASSERT_NE(window, nullptr) << "no visible installer window within 15 s";
+    EXPECT_FALSE(IsIconic(window));
+    wchar_t title[64] = {};
+    GetWindowTextW(window, title, 64);
+    EXPECT_STREQ(title, L"Kestravon Installer");
+
+    RECT area{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    RECT frame{};
+    GetWindowRect(window, &frame);
+    EXPECT_EQ(frame.right - frame.left, 560);
+    EXPECT_EQ(frame.bottom - frame.top, 380);
+    EXPECT_EQ(frame.left, area.left + (area.right - area.left - 560) / 2);
+    EXPECT_EQ(frame.top, area.top + (area.bottom - area.top - 380) / 2);
+
+    // Give the X server a moment to show the first paint, then look at it.
+    Sleep(1000);
+    const std::vector<std::uint32_t> pixels = CaptureScreen(frame);
+    ASSERT_EQ(pixels.size(), 560u * 380u);
+    const char* buildDir = std::getenv("KESTRAVON_BUILD_DIR");
+    if (buildDir) {
+        std::wstring shot = InstallerExePath();
+        shot.resize(shot.size() - std::wstring(L"app\\KestravonInstaller.exe").size());
+        SaveBitmap(shot + L"tests\\app\\live_window.bmp", pixels, 560, 380);
+    }
+    EXPECT_EQ(PixelAt(pixels, 280, 1), Accent);
+    EXPECT_EQ(PixelAt(pixels, 280, 2), Background);
+    EXPECT_EQ(PixelAt(pixels, 20, 200), Background);
+    EXPECT_EQ(PixelAt(pixels, 47, 241), LocationBox);
+    EXPECT_EQ(PixelAt(pixels, 428, 241), Control);
+    EXPECT_EQ(PixelAt(pixels, 60, 305), Accent);
+    EXPECT_NE(PixelAt(pixels, 0, 0), Background);  // cut away by the rounded region
+
+    ASSERT_TRUE(PostMessageW(window, WM_CLOSE, 0, 0));
+    ASSERT_EQ(WaitForSingleObject(child.info.hProcess, 10000), WAIT_OBJECT_0);
+    DWORD exitCode = 1234;
+    GetExitCodeProcess(child.info.hProcess, &exitCode);
+    EXPECT_EQ(exitCode, 0u);
+}
+
+}  // namespace
