@@ -535,3 +535,37 @@ TEST(StartupTest, UiFontsAskForSegoeUiAtACharacterHeight) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(StartupTest, TheClassHasNoBackgroundBrushAndNoDoubleClicks) {
+    ResetInstallerState(g_state);
+    HWND window = CreateTestInstallerWindow();  // registers the class if no test did yet
+    ASSERT_NE(window, nullptr);
+    DestroyTestInstallerWindow(window);
+    WNDCLASSEXW info{};
+    info.cbSize = sizeof(info);
+    ASSERT_TRUE(GetClassInfoExW(GetModuleHandleW(nullptr), InstallerWindowClass, &info));
+    EXPECT_EQ(info.style, 0u);
+    EXPECT_EQ(info.lpfnWndProc, &InstallerWindowProc);
+    EXPECT_EQ(info.hbrBackground, nullptr);
+    EXPECT_EQ(info.hCursor, g_state.arrowCursor);
+    EXPECT_EQ(info.cbClsExtra, 0);
+    EXPECT_EQ(info.cbWndExtra, 0);
+}
+
+TEST(StartupTest, RunInstallerReturnsOneWhenTheClassCannotBeRegistered) {
+    ResetInstallerState(g_state);
+    HWND window = CreateTestInstallerWindow();
+    ASSERT_NE(window, nullptr);
+    DestroyTestInstallerWindow(window);
+    // The class already exists for this module, so start-up's registration fails.
+    EXPECT_EQ(RunInstaller(GetModuleHandleW(nullptr)), 1);
+    EXPECT_EQ(g_state.mainWindow, nullptr);
+    for (HFONT font : {g_state.fontBody, g_state.fontSmall, g_state.fontEmphasis, g_state.fontBold,
+                       g_state.fontHeadline}) {
+        EXPECT_EQ(font, nullptr);  // deleted on this path too
+    }
+}
+
+}  // namespace
