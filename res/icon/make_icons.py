@@ -4,12 +4,14 @@
 Standard library only, and deterministic: the same script writes the same bytes.
 The mark is a blue rounded tile with a white geometric K; shapes are signed-distance
 tests, anti-aliased by averaging a grid of samples per pixel. Run from anywhere:
-    python3 res/icon/make_icons.py
+    python3 res/icon/make_icons.py [output-folder]
+The output folder defaults to this script's folder, where the committed files live.
 """
 
 import math
 import os
 import struct
+import sys
 import zlib
 
 SIZES = (16, 24, 32, 48, 64, 128, 256)
@@ -115,13 +117,15 @@ def ico_bytes(images):
 
 
 def main():
+    out = sys.argv[1] if len(sys.argv) > 1 else HERE
+    os.makedirs(out, exist_ok=True)
     images = []
     for size in SIZES:
         data = png_bytes(size, render(size))
-        with open(os.path.join(HERE, f"kestravon-{size}.png"), "wb") as f:
+        with open(os.path.join(out, f"kestravon-{size}.png"), "wb") as f:
             f.write(data)
         images.append((size, data))
-    with open(os.path.join(HERE, "kestravon.ico"), "wb") as f:
+    with open(os.path.join(out, "kestravon.ico"), "wb") as f:
         f.write(ico_bytes(images))
 
 
