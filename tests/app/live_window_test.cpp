@@ -115,19 +115,37 @@ COLORREF PixelAt(const std::vector<std::uint32_t>& pixels, int x, int y) {
     return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
 }
 
-TEST(LiveWindowTest, ShowsCentredAndExitsWithZeroAfterClose) {
+// Starts the built installer; false when it cannot be started.
+bool StartInstaller(ChildProcess& child, const wchar_t* arguments, WORD showCommand) {
     const std::wstring exe = InstallerExePath();
-    ASSERT_FALSE(exe.empty()) << "KESTRAVON_BUILD_DIR is not set";
-    // Started minimised with arguments: neither may change what the user sees.
-    std::wstring commandLine = L"\"" + exe + L"\" /S --unexpected argument";
+    if (exe.empty()) return false;
+    std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_SHOWMINNOACTIVE;
+    startup.wShowWindow = showCommand;
+    return CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &child.info) != FALSE;
+}
+
+// One mouse event at a screen point, through the system's input queue.
+void SendMouse(POINT screenPoint, DWORD flags) {
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = MulDiv(screenPoint.x, 65536, width) + 1;  // inside the target pixel
+    input.mi.dy = MulDiv(screenPoint.y, 65536, height) + 1;
+    input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &input, sizeof(input));
+    Sleep(100);
+}
+
+TEST(LiveWindowTest, ShowsCentredAndExitsWithZeroAfterClose) {
+    // Started minimised with arguments: neither may change what the user sees.
     ChildProcess child;
-    ASSERT_TRUE(CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                               &startup, &child.info))
-        << "CreateProcessW failed, error " << GetLastError();
+    ASSERT_TRUE(StartInstaller(child, L"/S --unexpected argument", SW_SHOWMINNOACTIVE))
+        << "cannot start the installer (KESTRAVON_BUILD_DIR set?), error " << GetLastError();
 
     HWND window = WaitForInstallerWindow(child.info.dwProcessId, child.info.hProcess);
     ASSERT_NE(window, nullptr) << "no visible installer window within 15 s";
@@ -165,6 +183,40 @@ TEST(LiveWindowTest, ShowsCentredAndExitsWithZeroAfterClose) {
 
     ASSERT_TRUE(PostMessageW(window, WM_CLOSE, 0, 0));
     ASSERT_EQ(WaitForSingleObject(child.info.hProcess, 10000), WAIT_OBJECT_0);
+    DWORD exitCode = 1234;
+    GetExitCodeProcess(child.info.hProcess, &exitCode);
+    EXPECT_EQ(exitCode, 0u);
+}
+
+TEST(LiveWindowTest, RealMouseInputDragsTheWindowAndTheGlyphClosesIt) {
+    ChildProcess child;
+    ASSERT_TRUE(StartInstaller(child, L"", SW_SHOWNORMAL)) << "error " << GetLastError();
+    HWND window = WaitForInstallerWindow(child.info.dwProcessId, child.info.hProcess);
+    ASSERT_NE(window, nullptr);
+    SetForegroundWindow(window);
+    RECT before{};
+    GetWindowRect(window, &before);
+
+    // Grab the strip at (200, 50) and let go 100 px right and 60 px lower.
+    SendMouse(POINT{before.left + 200, before.top + 50}, 0);
+    SendMouse(POINT{before.left + 200, before.top + 50}, MOUSEEVENTF_LEFTDOWN);
+    SendMouse(POINT{before.left + 250, before.top + 80}, 0);
+    SendMouse(POINT{before.left + 300, before.top + 110}, 0);
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    SendMouse(POINT{before.left + 300, before.top + 110}, MOUSEEVENTF_LEFTUP);
+    Sleep(300);
+    RECT after{};
+    GetWindowRect(window, &after);
+    EXPECT_EQ(after.left, cursor.x - 200);
+    EXPECT_EQ(after.top, cursor.y - 50);
+    EXPECT_NE(after.left, before.left);
+
+    // The close glyph, away from the drag strip's other uses.
+    SendMouse(POINT{after.left + 527, after.top + 29}, 0);
+    SendMouse(POINT{after.left + 527, after.top + 29}, MOUSEEVENTF_LEFTDOWN);
+    SendMouse(POINT{after.left + 527, after.top + 29}, MOUSEEVENTF_LEFTUP);
+    ASSERT_EQ(WaitForSingleObject(child.info.hProcess, 10000), WAIT_OBJECT_0) << "the glyph did not close the window";
     DWORD exitCode = 1234;
     GetExitCodeProcess(child.info.hProcess, &exitCode);
     EXPECT_EQ(exitCode, 0u);
