@@ -2,7 +2,6 @@
 // a screenshot checked at a few points, and exit code 0 after WM_CLOSE.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -10,6 +9,7 @@
 
 #include "common/win_owners.h"
 #include "tests/app/installer_path.h"
+#include "tests/app/bitmap_file.h"
 
 namespace {
 
@@ -87,29 +87,6 @@ std::vector<std::uint32_t> CaptureScreen(const RECT& frame) {
     return pixels;
 }
 
-// Saved beside the test for a human look (convert with ImageMagick if needed).
-void SaveBitmap(const std::wstring& path, const std::vector<std::uint32_t>& pixels, int width, int height) {
-    BITMAPINFOHEADER header{};
-    header.biSize = sizeof(header);
-    header.biWidth = width;
-    header.biHeight = -height;
-    header.biPlanes = 1;
-    header.biBitCount = 32;
-    header.biCompression = BI_RGB;
-    BITMAPFILEHEADER file{};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof(file) + sizeof(header);
-    file.bfSize = static_cast<DWORD>(file.bfOffBits + pixels.size() * 4);
-    UniqueFileHandle out(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!out) return;
-    DWORD written = 0;
-    WriteFile(out.get(), &file, sizeof(file), &written, nullptr);
-    WriteFile(out.get(), &header, sizeof(header), &written, nullptr);
-    std::vector<std::uint32_t> opaque(pixels);
-    for (std::uint32_t& pixel : opaque) pixel |= 0xFF000000u;  // GDI leaves alpha 0; viewers read it
-    WriteFile(out.get(), opaque.data(), static_cast<DWORD>(opaque.size() * 4), &written, nullptr);
-}
-
 COLORREF PixelAt(const std::vector<std::uint32_t>& pixels, int x, int y) {
     const std::uint32_t p = pixels[y * 560 + x];
     return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
@@ -167,12 +144,8 @@ TEST(LiveWindowTest, ShowsCentredAndExitsWithZeroAfterClose) {
     Sleep(1000);
     const std::vector<std::uint32_t> pixels = CaptureScreen(frame);
     ASSERT_EQ(pixels.size(), 560u * 380u);
-    const char* buildDir = std::getenv("KESTRAVON_BUILD_DIR");
-    if (buildDir) {
-        std::wstring shot = InstallerExePath();
-        shot.resize(shot.size() - std::wstring(L"app\\KestravonInstaller.exe").size());
-        SaveBitmap(shot + L"tests\\app\\live_window.bmp", pixels, 560, 380);
-    }
+    const std::wstring shot = BuildTreeFile(L"live_window.bmp");
+    if (!shot.empty()) SaveBitmap(shot, pixels, 560, 380);
     EXPECT_EQ(PixelAt(pixels, 280, 1), Accent);
     EXPECT_EQ(PixelAt(pixels, 280, 2), Background);
     EXPECT_EQ(PixelAt(pixels, 20, 200), Background);

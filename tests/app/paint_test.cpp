@@ -7,6 +7,7 @@
 
 #include "app/paint.h"
 #include "app/state.h"
+#include "tests/app/bitmap_file.h"
 #include "tests/app/test_window.h"
 
 namespace {
@@ -150,6 +151,7 @@ TEST_F(PaintTest, TheIconIsDrawnWhenLoaded) {
 
 struct ScreenCase {
     Screen screen;
+    const wchar_t* file;  // the painting is saved as screen-<file>.bmp in the build tree
     const wchar_t* headline;
     const wchar_t* subLine;
     COLORREF subLineColour;
@@ -164,19 +166,21 @@ struct ScreenCase {
 
 TEST_F(PaintTest, EachScreenDrawsItsOwnBlocks) {
     const ScreenCase cases[] = {
-        {Screen::Idle, L"Install Kestravon", L"Fast. Clean. Ready to launch.", SubLineIdle, LocationBox, Control,
+        {Screen::Idle, L"idle", L"Install Kestravon", L"Fast. Clean. Ready to launch.", SubLineIdle, LocationBox, Control,
          LocationBox, LocationBox, Accent, White},
-        {Screen::Installing, L"Setting up Kestravon", L"Downloading Kestravon", SubLineInstalling, Background,
+        {Screen::Installing, L"installing", L"Setting up Kestravon", L"Downloading Kestravon", SubLineInstalling, Background,
          Background, Control, Background, BusyButton, BusyLabel},
-        {Screen::Success, L"Kestravon is ready", L"Installation completed successfully.", SubLineOutcome, Background,
+        {Screen::Success, L"success", L"Kestravon is ready", L"Installation completed successfully.", SubLineOutcome, Background,
          Background, Background, Accent, Accent, White},
-        {Screen::Failure, L"Setup could not finish", L"The download was interrupted.", SubLineOutcome, LocationBox,
+        {Screen::Failure, L"failure", L"Setup could not finish", L"The download was interrupted.", SubLineOutcome, LocationBox,
          Control, LocationBox, LocationBox, Accent, White},
     };
     for (const ScreenCase& c : cases) {
         SCOPED_TRACE(Name(c.screen));
         Enter(c.screen);
         Paint();
+        const std::wstring file = BuildTreeFile(L"screen-" + std::wstring(c.file) + L".bmp");
+        if (!file.empty()) SaveBitmap(file, std::vector<std::uint32_t>(canvas.bits, canvas.bits + 560 * 380), 560, 380);
         EXPECT_TRUE(ShowsLabelOnBackground(c.headline, RECT{40, 104, 520, 143}, state.fontHeadline, Headline, Left));
         EXPECT_TRUE(ShowsLabelOnBackground(c.subLine, RECT{40, 145, 520, 178}, state.fontEmphasis, c.subLineColour,
                                            Left | DT_END_ELLIPSIS));

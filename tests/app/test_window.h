@@ -40,3 +40,4 @@ struct Canvas {
 // Counts pixels in `rect` whose colour differs from `colour` / equals `colour`.
 int CountOther(const Canvas& canvas, const RECT& rect, COLORREF colour);
 int CountEqual(const Canvas& canvas, const RECT& rect, COLORREF colour);
+
