@@ -1,5 +1,4 @@
-// Test-local definitions of the folder picker, the application launch and the worker,
-// so window tests control them and nothing real is shown, opened or downloaded.
+// Test-local folder picker, application launch and worker: controlled, showing nothing.
 #pragma once
 
 #include <string>

@@ -1,5 +1,4 @@
-// The real installer under Wine and Xvfb: its window's class, size and centred place,
-// a screenshot checked at a few points, and exit code 0 after WM_CLOSE.
+// The real installer under Wine and Xvfb: its window, a screenshot, real input, exit code.
 #include <gtest/gtest.h>
 
 #include <string>

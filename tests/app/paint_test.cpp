@@ -1,5 +1,4 @@
-// The painter, drawn into a 560 x 380 DIB: palette, blocks per screen, progress widths,
-// the check mark, and texts compared region by region with a reference drawing.
+// The painter, drawn into a 560 x 380 DIB and checked colour by colour and region by region.
 #include <gtest/gtest.h>
 
 #include <functional>

@@ -1,5 +1,4 @@
-// The resources of the built KestravonInstaller.exe: icon group 101 with seven PNG images,
-// the application manifest and the version block.
+// The built KestravonInstaller.exe's icon group, application manifest and version block.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,5 +1,4 @@
-// The window procedure and BeginInstall on the real installer window: the state table,
-// clicks, cursor, drag, close rules and the worker's four messages.
+// The window procedure, BeginInstall and start-up, driven on the real installer window.
 #include <gtest/gtest.h>
 
 #include <memory>
