@@ -1,4 +1,6 @@
-// Entry point of KestravonInstaller.exe.
+// Entry point of KestravonInstaller.exe; the command line and show command are not used.
 #include <windows.h>
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return 0; }
+#include "app/startup.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) { return RunInstaller(instance); }

@@ -1,2 +1,214 @@
-// window
+// The installer window's procedure: shape, dragging, clicks, and the worker's messages.
 #include "app/window.h"
+
+#include <exception>
+#include <thread>
+
+#include <dwmapi.h>
+#include <windowsx.h>
+
+#include "app/paint.h"
+#include "app/state.h"
+#include "pipeline/messages.h"
+#include "pipeline/worker.h"
+#include "setup/folder_picker.h"
+#include "setup/launch_app.h"
+#include "setup/path_rules.h"
+
+namespace {
+
+// Newer DWM attributes that MinGW's dwmapi.h does not name yet. Older systems and Wine
+// refuse them, which only leaves the window square and light-framed in the task switcher.
+constexpr DWORD UseImmersiveDarkMode = 20;   // DWMWA_USE_IMMERSIVE_DARK_MODE
+constexpr DWORD WindowCornerPreference = 33;  // DWMWA_WINDOW_CORNER_PREFERENCE
+constexpr int CornerRound = 2;                // DWMWCP_ROUND
+
+void Repaint(HWND window) { InvalidateRect(window, nullptr, FALSE); }
+
+bool Contains(const RECT& rect, POINT point) { return PtInRect(&rect, point) != FALSE; }
+
+POINT CursorClientPosition(HWND window) {
+    POINT point{};
+    GetCursorPos(&point);
+    ScreenToClient(window, &point);
+    return point;
+}
+
+// The failure screen for a worker's WM_APP_FAILED, and for a worker that never started.
+void ShowFailure(HWND window, const std::wstring* errorText) {
+    g_state.installing.exchange(false);
+    g_state.succeeded.exchange(false);
+    g_state.failed = true;
+    g_state.progress.exchange(0);
+    g_state.statusTitle = L"Installation failed";
+    g_state.statusDetail = errorText ? *errorText : L"An unexpected error occurred.";
+    g_state.buttonLabel = L"Try Again";
+    Repaint(window);
+    MessageBeep(MB_ICONHAND);
+}
+
+void OnCreate(HWND window) {
+    const BOOL dark = TRUE;
+    DwmSetWindowAttribute(window, UseImmersiveDarkMode, &dark, sizeof(dark));
+    const int corners = CornerRound;
+    DwmSetWindowAttribute(window, WindowCornerPreference, &corners, sizeof(corners));
+    // One pixel wider and taller than the window: the region excludes its right and bottom edges.
+    HRGN region = CreateRoundRectRgn(0, 0, WindowWidth + 1, WindowHeight + 1, 24, 24);
+    if (region) SetWindowRgn(window, region, TRUE);  // the window owns the region from here on
+}
+
+void OnClose(HWND window) {
+    if (g_state.installing.load()) return;  // the worker would be left posting to nothing
+    DestroyWindow(window);
+}
+
+LRESULT OnSetCursor(HWND window, LPARAM lParam) {
+    if (LOWORD(lParam) != HTCLIENT) return 0;
+    const POINT point = CursorClientPosition(window);
+    const bool installing = g_state.installing.load();
+    const bool succeeded = g_state.succeeded.load();
+    const bool active = (!installing && Contains(CloseButtonRect, point)) ||
+                        (!installing && !succeeded && Contains(ChangeButtonRect, point)) ||
+                        (succeeded && Contains(OpenOptionRect, point)) ||
+                        (!installing && Contains(MainButtonRect, point));
+    SetCursor(active ? g_state.handCursor : g_state.arrowCursor);
+    return 1;
+}
+
+void OnMouseMove(HWND window, WPARAM wParam) {
+    if (!g_state.dragging || !(wParam & MK_LBUTTON)) return;
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    // No frame: client and window coordinates coincide, so the grabbed point stays put.
+    SetWindowPos(window, nullptr, cursor.x - g_state.dragAnchor.x, cursor.y - g_state.dragAnchor.y, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void OnMainButton(HWND window) {
+    if (g_state.succeeded.load()) {
+        if (g_state.openAfterInstall) LaunchInstalledApp();  // the window closes either way
+        DestroyWindow(window);
+        return;
+    }
+    if (!g_state.installing.load()) BeginInstall();
+}
+
+void OnLeftButtonDown(HWND window, LPARAM lParam) {
+    const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    const bool installing = g_state.installing.load();
+    const bool succeeded = g_state.succeeded.load();
+    if (Contains(CloseButtonRect, point)) {
+        if (!installing) DestroyWindow(window);
+        return;
+    }
+    if (!installing && !succeeded && Contains(ChangeButtonRect, point)) {
+        if (!PickInstallFolder(window)) return;
+        g_state.failed = false;
+        g_state.buttonLabel = L"Install Kestravon";
+        Repaint(window);
+        return;
+    }
+    if (succeeded && Contains(OpenOptionRect, point)) {
+        g_state.openAfterInstall = !g_state.openAfterInstall;
+        Repaint(window);
+        return;
+    }
+    if (Contains(MainButtonRect, point)) {
+        OnMainButton(window);
+        return;
+    }
+    if (point.y < DragStripHeight) {
+        g_state.dragging = true;
+        g_state.dragAnchor = point;
+        SetCapture(window);
+    }
+}
+
+void OnLeftButtonUp() {
+    if (!g_state.dragging) return;
+    g_state.dragging = false;
+    ReleaseCapture();
+}
+
+void OnStatus(HWND window, LPARAM lParam) {
+    std::unique_ptr<StatusUpdate> update(reinterpret_cast<StatusUpdate*>(lParam));
+    if (update) {
+        g_state.statusTitle = update->title;
+        g_state.statusDetail = update->detail;
+    }
+    Repaint(window);
+}
+
+void OnProgress(HWND window, WPARAM wParam) {
+    // Stored as sent; the painter clamps.
+    g_state.progress.exchange(static_cast<int>(static_cast<UINT>(wParam)));
+    Repaint(window);
+}
+
+void OnSucceeded(HWND window) {
+    g_state.succeeded.exchange(true);
+    g_state.installing.exchange(false);
+    g_state.failed = false;
+    g_state.buttonLabel = L"Done";
+    Repaint(window);
+}
+
+void OnFailed(HWND window, LPARAM lParam) {
+    std::unique_ptr<std::wstring> errorText(reinterpret_cast<std::wstring*>(lParam));
+    ShowFailure(window, errorText.get());
+}
+
+}  // namespace
+
+LRESULT CALLBACK InstallerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE: OnCreate(window); return 0;
+    case WM_DESTROY: PostQuitMessage(0); return 0;
+    case WM_PAINT: PaintInstallerWindow(window); return 0;
+    case WM_CLOSE: OnClose(window); return 0;
+    case WM_ERASEBKGND: return 1;  // the painter covers the whole client area
+    case WM_SETCURSOR: return OnSetCursor(window, lParam);
+    case WM_MOUSEMOVE: OnMouseMove(window, wParam); return 0;
+    case WM_LBUTTONDOWN: OnLeftButtonDown(window, lParam); return 0;
+    case WM_LBUTTONUP: OnLeftButtonUp(); return 0;
+    case WM_APP_STATUS: OnStatus(window, lParam); return 0;
+    case WM_APP_PROGRESS: OnProgress(window, wParam); return 0;
+    case WM_APP_SUCCEEDED: OnSucceeded(window); return 0;
+    case WM_APP_FAILED: OnFailed(window, lParam); return 0;
+    default: return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+bool StartWorkerThread(std::unique_ptr<std::wstring>& folder) {
+    try {
+        std::thread worker(InstallWorker, folder.get());
+        folder.release();  // the running thread owns it now
+        worker.detach();
+    } catch (const std::exception&) {
+        // std::system_error when the system refuses a thread, std::bad_alloc when its
+        // start-up record cannot be allocated: either way no thread runs.
+        return false;
+    }
+    return true;
+}
+
+void BeginInstall(WorkerStarter startWorker) {
+    if (g_state.installing.exchange(true)) return;  // one worker at a time
+    if (g_state.installFolder.empty() || !IsAbsolutePath(g_state.installFolder)) {
+        g_state.installing.exchange(false);
+        g_state.failed = true;
+        g_state.statusDetail = L"Choose a valid installation folder.";
+        g_state.buttonLabel = L"Try Again";
+        Repaint(g_state.mainWindow);
+        return;
+    }
+    g_state.succeeded.exchange(false);
+    g_state.failed = false;
+    g_state.progress.exchange(0);
+    g_state.buttonLabel = L"Installing...";
+    // No repaint: the worker's first status and progress messages follow at once.
+    auto folder = std::make_unique<std::wstring>(g_state.installFolder);
+    // Without a thread no message would ever end the run; fail it here instead of leaving
+    // the window stuck on "Installing..." with close refused.
+    if (!startWorker(folder)) ShowFailure(g_state.mainWindow, nullptr);
+}

@@ -1,0 +1,15 @@
+// Where the built KestravonInstaller.exe lies, as a Windows path under Wine.
+#pragma once
+
+#include <cstdlib>
+#include <string>
+
+// "$KESTRAVON_BUILD_DIR/app/KestravonInstaller.exe" through Wine's Z: drive, which maps
+// the Unix root; empty when the variable is missing (not run through ctest).
+inline std::wstring InstallerExePath() {
+    const char* buildDir = std::getenv("KESTRAVON_BUILD_DIR");
+    if (!buildDir || buildDir[0] != '/') return std::wstring();
+    std::wstring path = L"Z:";
+    for (const char* c = buildDir; *c; ++c) path += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
+    return path + L"\\app\\KestravonInstaller.exe";
+}

@@ -1,0 +1,304 @@
+// The painter, drawn into a 560 x 380 DIB and checked colour by colour and region by region.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "app/paint.h"
+#include "app/state.h"
+#include "tests/app/bitmap_file.h"
+#include "tests/app/test_window.h"
+
+namespace {
+
+constexpr COLORREF Background = RGB(16, 19, 25);
+constexpr COLORREF Accent = RGB(46, 124, 246);
+constexpr COLORREF Wordmark = RGB(244, 247, 251);
+constexpr COLORREF Tagline = RGB(119, 128, 140);
+constexpr COLORREF CloseGlyph = RGB(122, 130, 141);
+constexpr COLORREF Headline = RGB(247, 249, 252);
+constexpr COLORREF SubLineIdle = RGB(146, 154, 166);
+constexpr COLORREF SubLineInstalling = RGB(212, 217, 224);
+constexpr COLORREF SubLineOutcome = RGB(170, 178, 189);
+constexpr COLORREF Label = RGB(111, 120, 132);
+constexpr COLORREF LocationBox = RGB(23, 27, 34);
+constexpr COLORREF Control = RGB(32, 38, 49);
+constexpr COLORREF ChangeText = RGB(215, 220, 227);
+constexpr COLORREF Percent = RGB(127, 138, 152);
+constexpr COLORREF OptionLabel = RGB(205, 211, 219);
+constexpr COLORREF White = RGB(255, 255, 255);
+constexpr COLORREF BusyButton = RGB(24, 29, 37);
+constexpr COLORREF BusyLabel = RGB(103, 113, 126);
+
+constexpr UINT Left = DT_LEFT | DT_VCENTER | DT_SINGLELINE;
+constexpr UINT Centre = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
+constexpr UINT Right = DT_RIGHT | DT_VCENTER | DT_SINGLELINE;
+
+constexpr RECT Client{0, 0, 560, 380};
+
+class PaintTest : public ::testing::Test {
+protected:
+    void SetUp() override { ResetInstallerState(state); }
+    void TearDown() override {
+        for (HFONT font : {state.fontBody, state.fontSmall, state.fontEmphasis, state.fontBold, state.fontHeadline})
+            DeleteObject(font);
+    }
+
+    void Enter(Screen screen) {
+        ResetInstallerState(state);
+        switch (screen) {
+        case Screen::Idle: state.installFolder = L"C:\\Users\\Ana\\AppData\\Roaming\\Kestravon"; break;
+        case Screen::Installing:
+            state.installing.exchange(true);
+            state.buttonLabel = L"Installing...";
+            state.statusTitle = L"Downloading Kestravon";
+            state.statusDetail = L"Downloading installation files...";
+            state.progress.exchange(40);
+            break;
+        case Screen::Success:
+            state.succeeded.exchange(true);
+            state.buttonLabel = L"Done";
+            break;
+        case Screen::Failure:
+            state.failed = true;
+            state.installFolder = L"C:\\Users\\Ana\\AppData\\Roaming\\Kestravon";
+            state.statusTitle = L"Installation failed";
+            state.statusDetail = L"The download was interrupted.";
+            state.buttonLabel = L"Try Again";
+            break;
+        }
+    }
+
+    void Paint() { PaintInstallerContents(canvas.dc.get(), Client, state); }
+
+    // True when `rect` of the painting equals `text` drawn alone over what `underneath`
+    // paints, and that drawing has visible pixels: the text, font, colour, format and clip.
+    ::testing::AssertionResult ShowsLabel(const std::wstring& text, const RECT& rect, HFONT font, COLORREF colour,
+                                          UINT format, const std::function<void(HDC)>& underneath) {
+        Canvas reference(560, 380);
+        underneath(reference.dc.get());
+        Canvas blank(560, 380);
+        underneath(blank.dc.get());
+        DrawLabel(reference.dc.get(), text, rect, font, colour, format);
+        int inked = 0;
+        for (int y = rect.top; y < rect.bottom; ++y) {
+            for (int x = rect.left; x < rect.right; ++x) {
+                if (reference.At(x, y) != canvas.At(x, y))
+                    return ::testing::AssertionFailure() << "pixel " << x << "," << y << " differs";
+                inked += reference.At(x, y) != blank.At(x, y);
+            }
+        }
+        if (inked == 0) return ::testing::AssertionFailure() << "the reference text left no pixels";
+        return ::testing::AssertionSuccess();
+    }
+
+    ::testing::AssertionResult ShowsLabelOnBackground(const std::wstring& text, const RECT& rect, HFONT font,
+                                                      COLORREF colour, UINT format) {
+        return ShowsLabel(text, rect, font, colour, format, [](HDC dc) { FillBackground(dc, Background); });
+    }
+
+    static void FillBackground(HDC dc, COLORREF colour) {
+        UniqueGdiObject brush(CreateSolidBrush(colour));
+        FillRect(dc, &Client, static_cast<HBRUSH>(brush.get()));
+    }
+
+    InstallerState state;
+    Canvas canvas{560, 380};
+};
+
+const char* Name(Screen screen) {
+    switch (screen) {
+    case Screen::Idle: return "idle";
+    case Screen::Installing: return "installing";
+    case Screen::Success: return "success";
+    case Screen::Failure: return "failure";
+    }
+    return "?";
+}
+
+TEST_F(PaintTest, TheCanvasIsUsable) {
+    ASSERT_NE(canvas.bits, nullptr);
+    ASSERT_TRUE(state.fontBody);
+}
+
+TEST_F(PaintTest, HeaderAndFrameAreTheSameOnEveryScreen) {
+    for (Screen screen : {Screen::Idle, Screen::Installing, Screen::Success, Screen::Failure}) {
+        SCOPED_TRACE(Name(screen));
+        Enter(screen);
+        Paint();
+        EXPECT_EQ(canvas.At(0, 0), Accent);
+        EXPECT_EQ(canvas.At(280, 1), Accent);
+        EXPECT_EQ(canvas.At(559, 1), Accent);
+        EXPECT_EQ(canvas.At(280, 2), Background);
+        EXPECT_EQ(canvas.At(20, 20), Background);
+        EXPECT_EQ(canvas.At(5, 200), Background);
+        EXPECT_EQ(canvas.At(555, 375), Background);
+        EXPECT_EQ(CountOther(canvas, RECT{40, 38, 74, 72}, Background), 0);  // no icon loaded
+        EXPECT_TRUE(ShowsLabelOnBackground(L"KESTRAVON", RECT{86, 34, 330, 61}, state.fontBold, Wordmark, Left));
+        EXPECT_TRUE(ShowsLabelOnBackground(L"WINDOWS INSTALLER", RECT{86, 57, 340, 82}, state.fontSmall, Tagline, Left));
+        EXPECT_TRUE(ShowsLabelOnBackground(L"x", CloseButtonRect, state.fontEmphasis, CloseGlyph, Centre));
+    }
+}
+
+TEST_F(PaintTest, TheIconIsDrawnWhenLoaded) {
+    state.appIcon = LoadIconW(nullptr, IDI_APPLICATION);
+    ASSERT_NE(state.appIcon, nullptr);
+    Paint();
+    EXPECT_GT(CountOther(canvas, RECT{40, 38, 74, 72}, Background), 100);
+    EXPECT_EQ(CountOther(canvas, RECT{20, 38, 40, 72}, Background), 0);
+}
+
+struct ScreenCase {
+    Screen screen;
+    const wchar_t* file;  // the painting is saved as screen-<file>.bmp in the build tree
+    const wchar_t* headline;
+    const wchar_t* subLine;
+    COLORREF subLineColour;
+    // Expected colours at probes of the middle blocks.
+    COLORREF locationBox;   // (47, 241): inside the location box
+    COLORREF changeButton;  // (428, 241): inside "Change"
+    COLORREF track;         // (515, 235): the progress track's right end
+    COLORREF optionBox;     // (41, 227): inside the option box
+    COLORREF button;        // (60, 305): the main button
+    COLORREF buttonLabel;
+};
+
+TEST_F(PaintTest, EachScreenDrawsItsOwnBlocks) {
+    const ScreenCase cases[] = {
+        {Screen::Idle, L"idle", L"Install Kestravon", L"Fast. Clean. Ready to launch.", SubLineIdle, LocationBox, Control,
+         LocationBox, LocationBox, Accent, White},
+        {Screen::Installing, L"installing", L"Setting up Kestravon", L"Downloading Kestravon", SubLineInstalling, Background,
+         Background, Control, Background, BusyButton, BusyLabel},
+        {Screen::Success, L"success", L"Kestravon is ready", L"Installation completed successfully.", SubLineOutcome, Background,
+         Background, Background, Accent, Accent, White},
+        {Screen::Failure, L"failure", L"Setup could not finish", L"The download was interrupted.", SubLineOutcome, LocationBox,
+         Control, LocationBox, LocationBox, Accent, White},
+    };
+    for (const ScreenCase& c : cases) {
+        SCOPED_TRACE(Name(c.screen));
+        Enter(c.screen);
+        Paint();
+        const std::wstring file = BuildTreeFile(L"screen-" + std::wstring(c.file) + L".bmp");
+        if (!file.empty()) SaveBitmap(file, std::vector<std::uint32_t>(canvas.bits, canvas.bits + 560 * 380), 560, 380);
+        EXPECT_TRUE(ShowsLabelOnBackground(c.headline, RECT{40, 104, 520, 143}, state.fontHeadline, Headline, Left));
+        EXPECT_TRUE(ShowsLabelOnBackground(c.subLine, RECT{40, 145, 520, 178}, state.fontEmphasis, c.subLineColour,
+                                           Left | DT_END_ELLIPSIS));
+        EXPECT_EQ(canvas.At(47, 241), c.locationBox);
+        EXPECT_EQ(canvas.At(428, 241), c.changeButton);
+        EXPECT_EQ(canvas.At(515, 235), c.track);
+        EXPECT_EQ(canvas.At(41, 227), c.optionBox);
+        EXPECT_EQ(canvas.At(60, 305), c.button);
+        EXPECT_TRUE(ShowsLabel(state.buttonLabel, MainButtonRect, state.fontBold, c.buttonLabel, Centre,
+                               [&](HDC dc) {
+                                   FillBackground(dc, Background);
+                                   FillRoundRect(dc, MainButtonRect, 16, c.button);
+                               }));
+
+        const bool locationBlock = c.screen == Screen::Idle || c.screen == Screen::Failure;
+        const RECT locationLabel{40, 190, 220, 216};
+        if (locationBlock) {
+            EXPECT_TRUE(ShowsLabelOnBackground(L"Install location", locationLabel, state.fontSmall, Label, Left));
+            EXPECT_TRUE(ShowsLabel(L"Change", ChangeButtonRect, state.fontSmall, ChangeText, Centre, [&](HDC dc) {
+                FillBackground(dc, Background);
+                FillRoundRect(dc, LocationBoxRect, 12, LocationBox);
+                FillRoundRect(dc, ChangeButtonRect, 10, Control);
+            }));
+            EXPECT_TRUE(ShowsLabel(state.installFolder, RECT{54, 221, 414, 261}, state.fontBody, SubLineOutcome,
+                                   Left | DT_PATH_ELLIPSIS, [&](HDC dc) {
+                                       FillBackground(dc, Background);
+                                       FillRoundRect(dc, LocationBoxRect, 12, LocationBox);
+                                   }));
+        } else if (c.screen == Screen::Success) {
+            EXPECT_EQ(CountOther(canvas, locationLabel, Background), 0);
+        }
+        if (c.screen == Screen::Installing) {
+            EXPECT_TRUE(ShowsLabelOnBackground(state.statusDetail, RECT{40, 186, 520, 214}, state.fontBody, Label,
+                                               Left | DT_END_ELLIPSIS));
+        } else {
+            EXPECT_EQ(CountEqual(canvas, RECT{465, 247, 520, 273}, Percent), 0);  // no percentage
+        }
+        if (c.screen == Screen::Success) {
+            EXPECT_TRUE(
+                ShowsLabelOnBackground(L"Open Kestravon", RECT{68, 211, 260, 244}, state.fontBody, OptionLabel, Left));
+        } else {
+            EXPECT_EQ(CountEqual(canvas, RECT{68, 211, 260, 218}, OptionLabel), 0);
+        }
+    }
+}
+
+struct ProgressCase {
+    int progress;
+    int fillWidth;
+    const wchar_t* text;
+};
+
+TEST_F(PaintTest, ProgressIsClampedAndNeverThinnerThanTenPixels) {
+    const ProgressCase cases[] = {
+        {-5, 0, L"0%"},  {0, 0, L"0%"},     {1, 10, L"1%"},      {2, 10, L"2%"},
+        {3, 14, L"3%"},  {50, 240, L"50%"}, {100, 480, L"100%"}, {150, 480, L"100%"},
+    };
+    for (const ProgressCase& c : cases) {
+        SCOPED_TRACE(c.progress);
+        Enter(Screen::Installing);
+        state.progress.exchange(c.progress);
+        Paint();
+        // The middle row of the bar: accent from x = 40 for the fill's width, then track.
+        EXPECT_EQ(CountEqual(canvas, RECT{40, 235, 520, 236}, Accent), c.fillWidth);
+        if (c.fillWidth > 0) EXPECT_EQ(canvas.At(40 + c.fillWidth - 1, 235), Accent);
+        if (c.fillWidth < 480) {
+            EXPECT_EQ(canvas.At(519, 235), Control);
+            EXPECT_EQ(canvas.At(40 + c.fillWidth + 1, 235), Control);
+        }
+        EXPECT_EQ(canvas.At(39, 235), Background);
+        EXPECT_EQ(canvas.At(520, 235), Background);
+        EXPECT_EQ(CountOther(canvas, RECT{40, 241, 465, 247}, Background), 0);  // nothing under the bar
+        EXPECT_TRUE(ShowsLabelOnBackground(c.text, RECT{465, 247, 520, 273}, state.fontSmall, Percent, Right));
+    }
+}
+
+TEST_F(PaintTest, TheCheckMarkShowsOnlyWhileTheOptionIsOn) {
+    constexpr RECT Box{40, 218, 58, 236};
+    for (bool on : {true, false}) {
+        SCOPED_TRACE(on ? "on" : "off");
+        Enter(Screen::Success);
+        state.openAfterInstall = on;
+        Paint();
+        EXPECT_EQ(canvas.At(41, 227), on ? Accent : Control);
+        const int white = CountEqual(canvas, Box, White);
+        if (on) {
+            EXPECT_GT(white, 12);
+            EXPECT_EQ(canvas.At(46, 229), White);  // on the first stroke
+            EXPECT_EQ(canvas.At(52, 226), White);  // on the second stroke
+            EXPECT_EQ(canvas.At(44, 222), Accent);  // above the tick
+        } else {
+            EXPECT_EQ(white, 0);
+        }
+    }
+}
+
+TEST_F(PaintTest, AnEmptyFailureTextAsksToTryAgain) {
+    Enter(Screen::Failure);
+    state.statusDetail.clear();
+    Paint();
+    EXPECT_TRUE(ShowsLabelOnBackground(L"Please try again.", RECT{40, 145, 520, 178}, state.fontEmphasis,
+                                       SubLineOutcome, Left | DT_END_ELLIPSIS));
+}
+
+TEST_F(PaintTest, LongTextsStayInsideTheirRectangles) {
+    const std::wstring longText(400, L'W');
+    Enter(Screen::Installing);
+    state.statusTitle = longText;
+    state.statusDetail = longText;
+    state.buttonLabel = longText;
+    Paint();
+    EXPECT_EQ(CountOther(canvas, RECT{520, 100, 560, 300}, Background), 0);
+    EXPECT_TRUE(ShowsLabelOnBackground(longText, RECT{40, 145, 520, 178}, state.fontEmphasis, SubLineInstalling,
+                                       Left | DT_END_ELLIPSIS));
+
+    Enter(Screen::Idle);
+    state.installFolder = L"C:\\" + std::wstring(300, L'a') + L"\\Kestravon";
+    Paint();
+    EXPECT_EQ(CountOther(canvas, RECT{414, 221, 424, 261}, LocationBox), 0);  // between path and "Change"
+}
+
+}  // namespace

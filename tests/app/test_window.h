@@ -1,0 +1,43 @@
+// Helpers for window tests: a fresh installer state, the real window, and a DIB canvas.
+#pragma once
+
+#include <cstdint>
+
+#include <windows.h>
+
+#include "app/state.h"
+#include "common/win_owners.h"
+
+// Start values of every field; fonts (once per state) and cursors are created here, the
+// icon is left null.
+void ResetInstallerState(InstallerState& state);
+
+// The installer's own class and window from start-up, hidden; mainWindow points at it.
+HWND CreateTestInstallerWindow();
+// Destroys the window if it still exists and drops the WM_QUIT its WM_DESTROY posted.
+void DestroyTestInstallerWindow(HWND window);
+// Dispatches whatever is queued for this thread now.
+void PumpMessages();
+
+using UniqueMemoryDc = UniqueNullHandle<HDC, DeleteDC>;
+
+// A top-down 32-bit DIB section selected into a memory DC.
+struct Canvas {
+    UniqueMemoryDc dc;
+    UniqueGdiObject bitmap;
+    HGDIOBJ previous = nullptr;
+    const std::uint32_t* bits = nullptr;
+    int width = 0;
+    int height = 0;
+
+    Canvas(int w, int h);
+    ~Canvas();
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
+    COLORREF At(int x, int y) const;
+};
+
+// Counts pixels in `rect` whose colour differs from `colour` / equals `colour`.
+int CountOther(const Canvas& canvas, const RECT& rect, COLORREF colour);
+int CountEqual(const Canvas& canvas, const RECT& rect, COLORREF colour);
+

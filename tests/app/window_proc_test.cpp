@@ -1,0 +1,570 @@
+// The window procedure, BeginInstall and start-up, driven on the real installer window.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "app/startup.h"
+#include "app/state.h"
+#include "app/window.h"
+#include "pipeline/messages.h"
+#include "tests/app/app_fakes.h"
+#include "tests/app/test_window.h"
+
+namespace {
+
+struct Fields {
+    bool installing;
+    bool succeeded;
+    bool failed;
+    int progress;
+    std::wstring buttonLabel;
+    std::wstring statusTitle;
+    std::wstring statusDetail;
+};
+
+Fields Snapshot() {
+    return Fields{g_state.installing.load(), g_state.succeeded.load(), g_state.failed, g_state.progress.load(),
+                  g_state.buttonLabel, g_state.statusTitle, g_state.statusDetail};
+}
+
+void ExpectFields(const Fields& expected, const char* context) {
+    SCOPED_TRACE(context);
+    const Fields actual = Snapshot();
+    EXPECT_EQ(actual.installing, expected.installing);
+    EXPECT_EQ(actual.succeeded, expected.succeeded);
+    EXPECT_EQ(actual.failed, expected.failed);
+    EXPECT_EQ(actual.progress, expected.progress);
+    EXPECT_EQ(actual.buttonLabel, expected.buttonLabel);
+    EXPECT_EQ(actual.statusTitle, expected.statusTitle);
+    EXPECT_EQ(actual.statusDetail, expected.statusDetail);
+}
+
+// Puts g_state on `screen` the way the window procedure would have left it.
+void EnterScreen(Screen screen) {
+    switch (screen) {
+    case Screen::Idle: break;
+    case Screen::Installing:
+        g_state.installing.exchange(true);
+        g_state.buttonLabel = L"Installing...";
+        break;
+    case Screen::Success:
+        g_state.succeeded.exchange(true);
+        g_state.buttonLabel = L"Done";
+        break;
+    case Screen::Failure:
+        g_state.failed = true;
+        g_state.statusTitle = L"Installation failed";
+        g_state.statusDetail = L"The download was interrupted.";
+        g_state.buttonLabel = L"Try Again";
+        break;
+    }
+}
+
+const char* Name(Screen screen) {
+    switch (screen) {
+    case Screen::Idle: return "idle";
+    case Screen::Installing: return "installing";
+    case Screen::Success: return "success";
+    case Screen::Failure: return "failure";
+    }
+    return "?";
+}
+
+constexpr Screen AllScreens[] = {Screen::Idle, Screen::Installing, Screen::Success, Screen::Failure};
+
+class WindowProcTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetInstallerState(g_state);
+        g_fakes = AppFakes{};
+        window = CreateTestInstallerWindow();
+        ASSERT_NE(window, nullptr);
+        ASSERT_EQ(g_state.mainWindow, window);
+        // Left hidden: without a window manager under Xvfb, Wine waits two seconds for
+        // each shown window to be withdrawn when it is destroyed.
+        PumpMessages();
+    }
+    void TearDown() override {
+        if (GetCapture() == window) ReleaseCapture();
+        DestroyTestInstallerWindow(window);
+    }
+    // Builds a fresh window on `screen` (a case may have closed the previous one).
+    void Restart(Screen screen) {
+        TearDown();
+        SetUp();
+        EnterScreen(screen);
+    }
+    void Press(int x, int y) { SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y)); }
+    void Release(int x, int y) { SendMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(x, y)); }
+    bool Open() const { return IsWindow(window) != FALSE; }
+
+    HWND window = nullptr;
+};
+
+enum class Payload { None, Status, Text, EmptyText };
+
+struct MessageCase {
+    const char* name;
+    UINT message;
+    WPARAM wParam;
+    Payload payload;
+    Fields expected;
+};
+
+TEST_F(WindowProcTest, WorkerMessagesChangeTheStateAsPosted) {
+    const std::wstring title = L"Downloading Kestravon";
+    const std::wstring detail = L"Downloading installation files...";
+    const MessageCase cases[] = {
+        {"status", WM_APP_STATUS, 0, Payload::Status,
+         {true, false, false, 40, L"Installing...", L"Installing Kestravon", L"Installing to your selected folder..."}},
+        {"status without payload", WM_APP_STATUS, 0, Payload::None,
+         {true, false, false, 40, L"Installing...", title, detail}},
+        {"progress 150 stored unclamped", WM_APP_PROGRESS, 150, Payload::None,
+         {true, false, false, 150, L"Installing...", title, detail}},
+        {"progress takes the low 32 bits, signed", WM_APP_PROGRESS, static_cast<WPARAM>(0x1FFFFFFFBull),
+         Payload::None, {true, false, false, -5, L"Installing...", title, detail}},
+        {"succeeded", WM_APP_SUCCEEDED, 0, Payload::None, {false, true, false, 40, L"Done", title, detail}},
+        {"failed", WM_APP_FAILED, 0, Payload::Text,
+         {false, false, true, 0, L"Try Again", L"Installation failed", L"The download was interrupted."}},
+        {"failed without payload", WM_APP_FAILED, 0, Payload::None,
+         {false, false, true, 0, L"Try Again", L"Installation failed", L"An unexpected error occurred."}},
+        {"failed with empty text", WM_APP_FAILED, 0, Payload::EmptyText,
+         {false, false, true, 0, L"Try Again", L"Installation failed", L""}},
+    };
+    for (const MessageCase& c : cases) {
+        Restart(Screen::Installing);
+        g_state.statusTitle = title;
+        g_state.statusDetail = detail;
+        g_state.progress.exchange(40);
+        LPARAM lParam = 0;
+        if (c.payload == Payload::Status) {
+            lParam = reinterpret_cast<LPARAM>(
+                new StatusUpdate{L"Installing Kestravon", L"Installing to your selected folder..."});
+        } else if (c.payload == Payload::Text) {
+            lParam = reinterpret_cast<LPARAM>(new std::wstring(L"The download was interrupted."));
+        } else if (c.payload == Payload::EmptyText) {
+            lParam = reinterpret_cast<LPARAM>(new std::wstring());
+        }
+        // Through the queue, as the worker delivers them.
+        ASSERT_TRUE(PostMessageW(window, c.message, c.wParam, lParam));
+        PumpMessages();
+        ExpectFields(c.expected, c.name);
+        EXPECT_TRUE(Open()) << c.name;
+    }
+}
+
+TEST_F(WindowProcTest, PostingOperationsReachTheWindowInOrder) {
+    EnterScreen(Screen::Installing);
+    PostStatus(L"Preparing setup", L"Checking installation files...");
+    PostProgress(2);
+    PostFailure(L"Could not reach the release service.");
+    PumpMessages();
+    ExpectFields({false, false, true, 0, L"Try Again", L"Installation failed", L"Could not reach the release service."},
+                 "after status, progress, failure");
+}
+
+struct CloseCase {
+    Screen screen;
+    bool viaGlyph;  // a press on the close glyph instead of WM_CLOSE
+    bool closes;
+};
+
+TEST_F(WindowProcTest, CloseIsRefusedOnlyWhileInstalling) {
+    const CloseCase cases[] = {
+        {Screen::Idle, false, true},      {Screen::Idle, true, true},
+        {Screen::Installing, false, false}, {Screen::Installing, true, false},
+        {Screen::Success, false, true},   {Screen::Success, true, true},
+        {Screen::Failure, false, true},   {Screen::Failure, true, true},
+    };
+    for (const CloseCase& c : cases) {
+        SCOPED_TRACE(std::string(Name(c.screen)) + (c.viaGlyph ? " glyph" : " WM_CLOSE"));
+        Restart(c.screen);
+        if (c.viaGlyph) {
+            Press(527, 29);
+        } else {
+            SendMessageW(window, WM_CLOSE, 0, 0);
+        }
+        EXPECT_EQ(Open(), !c.closes);
+        EXPECT_FALSE(g_state.dragging);  // the glyph lies in the drag strip but never drags
+        EXPECT_EQ(g_fakes.launchCalls, 0);  // the glyph never opens the application
+    }
+}
+
+TEST_F(WindowProcTest, APressInTheTopStripDragsOnEveryScreen) {
+    for (Screen screen : AllScreens) {
+        SCOPED_TRACE(Name(screen));
+        Restart(screen);
+        Press(200, 93);
+        EXPECT_TRUE(g_state.dragging);
+        EXPECT_EQ(g_state.dragAnchor.x, 200);
+        EXPECT_EQ(g_state.dragAnchor.y, 93);
+        EXPECT_EQ(GetCapture(), window);
+        Release(200, 93);
+        EXPECT_FALSE(g_state.dragging);
+        EXPECT_NE(GetCapture(), window);
+
+        Press(200, 94);  // first row below the strip, on no control
+        EXPECT_FALSE(g_state.dragging);
+        EXPECT_NE(GetCapture(), window);
+    }
+}
+
+TEST_F(WindowProcTest, DraggingKeepsTheGrabbedPointUnderTheCursor) {
+    g_state.dragging = true;
+    g_state.dragAnchor = POINT{100, 50};
+    ASSERT_TRUE(SetCursorPos(400, 300));
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    RECT before{};
+    GetWindowRect(window, &before);
+
+    SendMessageW(window, WM_MOUSEMOVE, 0, MAKELPARAM(100, 50));  // button not down: no move
+    RECT still{};
+    GetWindowRect(window, &still);
+    EXPECT_EQ(still.left, before.left);
+    EXPECT_EQ(still.top, before.top);
+
+    SendMessageW(window, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(100, 50));
+    RECT moved{};
+    GetWindowRect(window, &moved);
+    EXPECT_EQ(moved.left, cursor.x - 100);
+    EXPECT_EQ(moved.top, cursor.y - 50);
+    EXPECT_EQ(moved.right - moved.left, WindowWidth);
+    EXPECT_EQ(moved.bottom - moved.top, WindowHeight);
+
+    g_state.dragging = false;
+    SendMessageW(window, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(0, 0));
+    RECT after{};
+    GetWindowRect(window, &after);
+    EXPECT_EQ(after.left, moved.left);
+}
+
+struct ChangeCase {
+    Screen screen;
+    bool pickResult;
+    int pickCalls;
+    bool failedAfter;
+    const wchar_t* labelAfter;
+    const wchar_t* folderAfter;
+};
+
+TEST_F(WindowProcTest, ChangePicksAFolderOnTheIdleAndFailureScreens) {
+    const ChangeCase cases[] = {
+        {Screen::Idle, true, 1, false, L"Install Kestravon", L"D:\\Apps\\Kestravon"},
+        {Screen::Idle, false, 1, false, L"Install Kestravon", L"C:\\Old"},
+        {Screen::Failure, true, 1, false, L"Install Kestravon", L"D:\\Apps\\Kestravon"},
+        {Screen::Failure, false, 1, true, L"Try Again", L"C:\\Old"},
+        {Screen::Installing, true, 0, false, L"Installing...", L"C:\\Old"},
+        {Screen::Success, true, 0, false, L"Done", L"C:\\Old"},
+    };
+    for (const ChangeCase& c : cases) {
+        SCOPED_TRACE(std::string(Name(c.screen)) + (c.pickResult ? " picked" : " cancelled"));
+        Restart(c.screen);
+        g_state.installFolder = L"C:\\Old";
+        g_fakes.pickResult = c.pickResult;
+        g_fakes.pickedFolder = L"D:\\Apps\\Kestravon";
+        Press(464, 241);
+        EXPECT_EQ(g_fakes.pickCalls, c.pickCalls);
+        if (c.pickCalls) EXPECT_EQ(g_fakes.pickOwner, window);
+        EXPECT_EQ(g_state.failed, c.failedAfter);
+        EXPECT_EQ(g_state.buttonLabel, c.labelAfter);
+        EXPECT_EQ(g_state.installFolder, c.folderAfter);
+        EXPECT_TRUE(Open());
+    }
+}
+
+TEST_F(WindowProcTest, TheOpenOptionTogglesOnlyOnTheSuccessScreen) {
+    for (Screen screen : AllScreens) {
+        SCOPED_TRACE(Name(screen));
+        Restart(screen);
+        const bool toggles = screen == Screen::Success;
+        Press(45, 227);  // the box
+        EXPECT_EQ(g_state.openAfterInstall, !toggles);
+        Press(200, 246);  // the label end of the hit area; a double click is two presses
+        EXPECT_TRUE(g_state.openAfterInstall);
+        EXPECT_FALSE(g_state.dragging);
+    }
+}
+
+TEST_F(WindowProcTest, DoneOpensTheApplicationOnlyWhenTheOptionIsOn) {
+    for (bool option : {true, false}) {
+        SCOPED_TRACE(option ? "option on" : "option off");
+        Restart(Screen::Success);
+        g_state.openAfterInstall = option;
+        Press(280, 322);
+        EXPECT_EQ(g_fakes.launchCalls, option ? 1 : 0);
+        EXPECT_FALSE(Open());
+    }
+}
+
+TEST_F(WindowProcTest, TheMainButtonDoesNothingWhileInstalling) {
+    EnterScreen(Screen::Installing);
+    g_state.installFolder = L"C:\\Kestravon";
+    Press(280, 322);
+    ExpectFields({true, false, false, 0, L"Installing...", L"Ready", L""}, "after the press");
+    EXPECT_TRUE(Open());
+}
+
+// Pumps until the fake worker's status has arrived, at most five seconds.
+bool WaitForFakeWorker() {
+    const ULONGLONG deadline = GetTickCount64() + 5000;
+    while (GetTickCount64() < deadline) {
+        PumpMessages();
+        if (g_state.statusTitle == FakeWorkerTitle) return true;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    }
+    return false;
+}
+
+TEST_F(WindowProcTest, TheMainButtonStartsTheWorkerWithACopyOfTheFolder) {
+    for (Screen screen : {Screen::Idle, Screen::Failure}) {
+        SCOPED_TRACE(Name(screen));
+        Restart(screen);
+        g_state.installFolder = L"C:\\Program Files\\Kestravon";
+        g_state.progress.exchange(55);
+        Press(280, 322);
+        EXPECT_TRUE(g_state.installing);
+        EXPECT_FALSE(g_state.failed);
+        EXPECT_EQ(g_state.progress, 0);
+        EXPECT_EQ(g_state.buttonLabel, L"Installing...");
+        ASSERT_TRUE(WaitForFakeWorker());
+        EXPECT_EQ(g_state.statusDetail, L"C:\\Program Files\\Kestravon");
+    }
+}
+
+struct RejectCase {
+    Screen screen;
+    const wchar_t* folder;
+};
+
+int g_starterCalls = 0;
+std::wstring g_starterFolder;
+
+bool AcceptingStarter(std::unique_ptr<std::wstring>& folder) {
+    ++g_starterCalls;
+    g_starterFolder = *folder;
+    folder.reset();  // as a started thread would, in the end
+    return true;
+}
+
+bool FailingStarter(std::unique_ptr<std::wstring>& folder) {
+    ++g_starterCalls;
+    g_starterFolder = folder ? *folder : L"<none>";
+    return false;  // the copy stays with BeginInstall, which frees it
+}
+
+TEST_F(WindowProcTest, BeginInstallRejectsAnEmptyOrRelativeFolder) {
+    const RejectCase cases[] = {
+        {Screen::Idle, L""}, {Screen::Idle, L"Kestravon"}, {Screen::Idle, L"relative\\Kestravon"},
+        {Screen::Failure, L""}, {Screen::Failure, L"relative\\Kestravon"},
+    };
+    for (const RejectCase& c : cases) {
+        SCOPED_TRACE(std::string(Name(c.screen)) + " folder of " + std::to_string(wcslen(c.folder)) + " chars");
+        Restart(c.screen);
+        g_state.installFolder = c.folder;
+        g_state.progress.exchange(37);
+        const std::wstring titleBefore = g_state.statusTitle;
+        g_starterCalls = 0;
+        BeginInstall(AcceptingStarter);
+        EXPECT_EQ(g_starterCalls, 0);
+        ExpectFields({false, false, true, 37, L"Try Again", titleBefore, L"Choose a valid installation folder."},
+                     "rejected");
+    }
+}
+
+TEST_F(WindowProcTest, BeginInstallAcceptsAnAbsoluteFolder) {
+    EnterScreen(Screen::Failure);
+    g_state.installFolder = L"C:\\Users\\Ana\\AppData\\Roaming\\Kestravon";
+    g_state.progress.exchange(37);
+    g_starterCalls = 0;
+    BeginInstall(AcceptingStarter);
+    EXPECT_EQ(g_starterCalls, 1);
+    EXPECT_EQ(g_starterFolder, g_state.installFolder);
+    // The texts keep the last failure until the worker's first status replaces them.
+    ExpectFields({true, false, false, 0, L"Installing...", L"Installation failed", L"The download was interrupted."},
+                 "accepted");
+
+    BeginInstall(AcceptingStarter);  // a second press while installing
+    EXPECT_EQ(g_starterCalls, 1);
+}
+
+TEST_F(WindowProcTest, AWorkerThatCannotStartEndsOnTheFailureScreen) {
+    g_state.installFolder = L"C:\\Kestravon";
+    g_starterCalls = 0;
+    BeginInstall(FailingStarter);
+    EXPECT_EQ(g_starterCalls, 1);
+    EXPECT_EQ(g_starterFolder, L"C:\\Kestravon");
+    ExpectFields({false, false, true, 0, L"Try Again", L"Installation failed", L"An unexpected error occurred."},
+                 "thread start failed");
+    EXPECT_EQ(CurrentScreen(g_state), Screen::Failure);
+
+    SendMessageW(window, WM_CLOSE, 0, 0);  // not stuck: the window can be closed
+    EXPECT_FALSE(Open());
+}
+
+TEST_F(WindowProcTest, StartWorkerThreadHandsTheFolderToARunningThread) {
+    auto folder = std::make_unique<std::wstring>(L"E:\\Kestravon");
+    ASSERT_TRUE(StartWorkerThread(folder));
+    EXPECT_EQ(folder, nullptr);
+    ASSERT_TRUE(WaitForFakeWorker());
+    EXPECT_EQ(g_state.statusDetail, L"E:\\Kestravon");
+}
+
+struct CursorCase {
+    Screen screen;
+    int x;
+    int y;
+    bool hand;
+};
+
+TEST_F(WindowProcTest, TheHandCursorMarksOnlyActiveControls) {
+    const CursorCase cases[] = {
+        {Screen::Idle, 527, 29, true},       {Screen::Idle, 464, 241, true},   {Screen::Idle, 100, 241, false},
+        {Screen::Idle, 280, 322, true},      {Screen::Idle, 200, 50, false},   {Screen::Idle, 45, 227, false},
+        {Screen::Installing, 527, 29, false}, {Screen::Installing, 464, 241, false},
+        {Screen::Installing, 280, 322, false},
+        {Screen::Success, 527, 29, true},    {Screen::Success, 464, 241, false}, {Screen::Success, 45, 227, true},
+        {Screen::Success, 245, 216, true},   {Screen::Success, 280, 322, true},
+        {Screen::Failure, 527, 29, true},    {Screen::Failure, 464, 241, true}, {Screen::Failure, 280, 322, true},
+    };
+    for (const CursorCase& c : cases) {
+        SCOPED_TRACE(std::string(Name(c.screen)) + " at " + std::to_string(c.x) + "," + std::to_string(c.y));
+        Restart(c.screen);
+        RECT frame{};
+        GetWindowRect(window, &frame);
+        ASSERT_TRUE(SetCursorPos(frame.left + c.x, frame.top + c.y));
+        SetCursor(nullptr);
+        EXPECT_EQ(SendMessageW(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)),
+                  1);
+        EXPECT_EQ(GetCursor(), c.hand ? g_state.handCursor : g_state.arrowCursor);
+    }
+}
+
+TEST_F(WindowProcTest, OutsideTheClientAreaTheCursorIsLeftAlone) {
+    SetCursor(nullptr);
+    EXPECT_EQ(SendMessageW(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window), MAKELPARAM(HTCAPTION, WM_MOUSEMOVE)),
+              0);
+    EXPECT_EQ(GetCursor(), nullptr);
+}
+
+TEST_F(WindowProcTest, TheBackgroundIsNeverErasedSeparately) {
+    HDC dc = GetDC(window);
+    EXPECT_EQ(SendMessageW(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0), 1);
+    ReleaseDC(window, dc);
+}
+
+TEST_F(WindowProcTest, TheWindowIsABorderlessPopupWithRoundedRegion) {
+    EXPECT_EQ(GetWindowLongPtrW(window, GWL_STYLE) & (WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_CAPTION),
+              WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN);
+    EXPECT_TRUE(GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_APPWINDOW);
+    RECT client{};
+    GetClientRect(window, &client);
+    EXPECT_EQ(client.right, WindowWidth);
+    EXPECT_EQ(client.bottom, WindowHeight);
+
+    UniqueGdiObject region(CreateRectRgn(0, 0, 0, 0));
+    ASSERT_NE(GetWindowRgn(window, static_cast<HRGN>(region.get())), ERROR);
+    HRGN shape = static_cast<HRGN>(region.get());
+    EXPECT_FALSE(PtInRegion(shape, 0, 0));  // rounded away
+    EXPECT_FALSE(PtInRegion(shape, 559, 379));
+    EXPECT_TRUE(PtInRegion(shape, 12, 12));
+    EXPECT_TRUE(PtInRegion(shape, 280, 0));
+    EXPECT_TRUE(PtInRegion(shape, 559, 190));
+    EXPECT_TRUE(PtInRegion(shape, 280, 379));
+    EXPECT_FALSE(PtInRegion(shape, 560, 190));
+    EXPECT_FALSE(PtInRegion(shape, 280, 380));
+}
+
+TEST_F(WindowProcTest, TheWindowIsCentredInTheWorkArea) {
+    RECT area{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    RECT frame{};
+    GetWindowRect(window, &frame);
+    EXPECT_EQ(frame.left, area.left + (area.right - area.left - 560) / 2);
+    EXPECT_EQ(frame.top, area.top + (area.bottom - area.top - 380) / 2);
+    EXPECT_EQ(frame.right - frame.left, 560);
+    EXPECT_EQ(frame.bottom - frame.top, 380);
+}
+
+struct CentreCase {
+    RECT area;
+    POINT expected;
+};
+
+TEST(StartupTest, CentredPositionTruncatesTowardZero) {
+    const CentreCase cases[] = {
+        {{0, 0, 1280, 800}, {360, 210}},
+        {{0, 0, 1279, 799}, {359, 209}},
+        {{100, 40, 1380, 840}, {460, 250}},
+        {{0, 0, 500, 300}, {-30, -40}},
+        {{0, 0, 501, 301}, {-29, -39}},  // -59 / 2 and -79 / 2 round toward zero
+        {{-1920, 0, 0, 1040}, {-1240, 330}},
+    };
+    for (const CentreCase& c : cases) {
+        const POINT p = CenteredWindowPosition(c.area);
+        EXPECT_EQ(p.x, c.expected.x) << c.area.left << "," << c.area.right;
+        EXPECT_EQ(p.y, c.expected.y) << c.area.top << "," << c.area.bottom;
+    }
+}
+
+struct FontCase {
+    int height;
+    int weight;
+};
+
+TEST(StartupTest, UiFontsAskForSegoeUiAtACharacterHeight) {
+    const FontCase cases[] = {{14, 400}, {13, 500}, {15, 600}, {15, 700}, {25, 600}};
+    for (const FontCase& c : cases) {
+        UniqueHfont font(CreateUiFont(c.height, c.weight));
+        ASSERT_TRUE(font);
+        LOGFONTW log{};
+        ASSERT_EQ(GetObjectW(font.get(), sizeof(log), &log), static_cast<int>(sizeof(log)));
+        EXPECT_EQ(log.lfHeight, -c.height);
+        EXPECT_EQ(log.lfWeight, c.weight);
+        EXPECT_EQ(log.lfWidth, 0);
+        EXPECT_EQ(log.lfItalic, 0);
+        EXPECT_EQ(log.lfUnderline, 0);
+        EXPECT_EQ(log.lfStrikeOut, 0);
+        EXPECT_EQ(log.lfCharSet, DEFAULT_CHARSET);
+        EXPECT_EQ(log.lfQuality, CLEARTYPE_QUALITY);
+        EXPECT_EQ(log.lfPitchAndFamily, DEFAULT_PITCH | FF_DONTCARE);
+        EXPECT_STREQ(log.lfFaceName, L"Segoe UI");
+    }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(StartupTest, TheClassHasNoBackgroundBrushAndNoDoubleClicks) {
+    ResetInstallerState(g_state);
+    HWND window = CreateTestInstallerWindow();  // registers the class if no test did yet
+    ASSERT_NE(window, nullptr);
+    DestroyTestInstallerWindow(window);
+    WNDCLASSEXW info{};
+    info.cbSize = sizeof(info);
+    ASSERT_TRUE(GetClassInfoExW(GetModuleHandleW(nullptr), InstallerWindowClass, &info));
+    EXPECT_EQ(info.style, 0u);
+    EXPECT_EQ(info.lpfnWndProc, &InstallerWindowProc);
+    EXPECT_EQ(info.hbrBackground, nullptr);
+    EXPECT_EQ(info.hCursor, g_state.arrowCursor);
+    EXPECT_EQ(info.cbClsExtra, 0);
+    EXPECT_EQ(info.cbWndExtra, 0);
+}
+
+TEST(StartupTest, RunInstallerReturnsOneWhenTheClassCannotBeRegistered) {
+    ResetInstallerState(g_state);
+    HWND window = CreateTestInstallerWindow();
+    ASSERT_NE(window, nullptr);
+    DestroyTestInstallerWindow(window);
+    // The class already exists for this module, so start-up's registration fails.
+    EXPECT_EQ(RunInstaller(GetModuleHandleW(nullptr)), 1);
+    EXPECT_EQ(g_state.mainWindow, nullptr);
+    for (HFONT font : {g_state.fontBody, g_state.fontSmall, g_state.fontEmphasis, g_state.fontBold,
+                       g_state.fontHeadline}) {
+        EXPECT_EQ(font, nullptr);  // deleted on this path too
+    }
+}
+
+}  // namespace
