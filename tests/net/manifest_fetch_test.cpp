@@ -26,7 +26,7 @@ TEST(FetchManifest, ReturnsTheServedBytesUnchanged) {
 }
 
 TEST(FetchManifest, EmptyBodies) {
-    for (const std::wstring url : {std::wstring(L"https://kestravon.test/t/status/204"), BodyUrl(0, 1),
+    for (const std::wstring& url : {std::wstring(L"https://kestravon.test/t/status/204"), BodyUrl(0, 1),
                                    BodyUrl(0, 1, L"&cl=none")}) {
         std::string body = "stale";
         std::wstring errorText = L"untouched";
