@@ -182,7 +182,7 @@ LRESULT CALLBACK InstallerWindowProc(HWND window, UINT message, WPARAM wParam, L
 bool StartWorkerThread(std::unique_ptr<std::wstring>& folder) {
     try {
         std::thread worker(InstallWorker, folder.get());
-        folder.release();  // the running thread owns it now
+        static_cast<void>(folder.release());  // the running thread owns it now
         worker.detach();
     } catch (const std::exception&) {
         // std::system_error when the system refuses a thread, std::bad_alloc when its
