@@ -19,7 +19,7 @@ bool LaunchInstalledApp() {
     for (const std::wstring& candidate : candidates) {
         const PathTypeResult type = QueryPathType(candidate);
         if (type.type != PathType::RegularFile || type.errorCode != 0) continue;
-        const HINSTANCE result =
+        HINSTANCE result =
             ShellExecuteW(nullptr, L"open", candidate.c_str(), nullptr, folder.c_str(), SW_SHOWNORMAL);
         // Values above 32 mean success; the rest are SE_ERR_* codes dressed as a handle.
         if (reinterpret_cast<intptr_t>(result) > 32) return true;
