@@ -31,7 +31,7 @@ TEST_F(OwnerTest, ClosesOnDestructionOnly) {
 TEST_F(OwnerTest, MoveTransfersAndEmptiesTheSource) {
     FakeOwner a(1);
     FakeOwner b(std::move(a));
-    EXPECT_FALSE(a);
+    EXPECT_FALSE(a);  // NOLINT(bugprone-use-after-move): the emptied source is under test
     EXPECT_EQ(b.get(), 1);
     FakeOwner c(2);
     c = std::move(b);  // 2 closes, 1 moves over
