@@ -12,7 +12,7 @@ TEST(FetchManifest, ReturnsTheServedBytesUnchanged) {
     ASSERT_FALSE(ServiceDir().empty()) << "run through tests/harness/netns-run.sh";
     const std::string documents[] = {
         R"({"url":"https://kestravon.test/files/setup.exe","sha256":"00","version":"1.0","size":1})",
-        std::string("\xff\xfe\x00not utf-8\xc3\x28\x00", 16),
+        std::string("\xff\xfe\x00not utf-8\xc3\x28\x00\x00", 16),
         std::string(70000, 'x'),
     };
     for (const std::string& document : documents) {
