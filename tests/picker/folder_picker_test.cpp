@@ -130,7 +130,7 @@ enum class Action { TypeAndReturn, Escape };
 // Waits for the dialog (up to 30 s), then types `path` into its name box and presses
 // Return there, or presses Escape, retrying while the dialog stays open; cancels it as a last
 // resort so a failing test never hangs. Runs on its own thread while Show blocks.
-void Drive(HWND owner, Action action, std::wstring path, Observed* observed) {
+void Drive(HWND owner, Action action, const std::wstring& path, Observed* observed) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     HWND dialog = nullptr;
     while (!dialog && std::chrono::steady_clock::now() < deadline) {

@@ -176,7 +176,7 @@ TEST_F(MessagesTest, DeliveredPayloadsAreFreedExactlyOnce) {
 
 // A post to a window that no longer exists fails; the sender must free what it allocated.
 TEST_F(MessagesTest, UndeliverablePayloadsAreFreedBySender) {
-    const HWND gone = recorder.window;
+    HWND gone = recorder.window;
     StopRecording(recorder);
     ASSERT_FALSE(IsWindow(gone));
     g_state.mainWindow = gone;

@@ -99,7 +99,7 @@ std::vector<std::wstring> RunOnWorkerThread(MessageRecorder& recorder, const std
     }
     thread.join();
     PumpPending(recorder);
-    const std::vector<std::wstring> lines = Describe(recorder.messages);
+    std::vector<std::wstring> lines = Describe(recorder.messages);
     EXPECT_EQ(std::count_if(lines.begin(), lines.end(), IsFinal), 1) << testing::PrintToString(lines);
     EXPECT_TRUE(!lines.empty() && IsFinal(lines.back())) << testing::PrintToString(lines);
     for (const RecordedMessage& m : recorder.messages) {

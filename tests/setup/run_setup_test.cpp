@@ -19,7 +19,7 @@ protected:
     ScratchFolder scratch{L"kestravon runner"};
 
     std::wstring Standin(const std::wstring& name) {
-        const std::wstring path = scratch.path + L"\\" + name;
+        std::wstring path = scratch.path + L"\\" + name;
         EXPECT_TRUE(CopyInto(StandinPath(L"setup-standin.exe"), path)) << testing::PrintToString(path);
         return path;
     }
