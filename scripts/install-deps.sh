@@ -2,7 +2,7 @@
 # Installs, with apt-get, whatever the build and tests need that this machine lacks.
 set -euo pipefail
 packages=(
-  cmake ninja-build g++ clang libclang-rt-14-dev googletest
+  cmake ninja-build g++ clang clang-tidy libclang-rt-14-dev googletest
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine64 xvfb xdotool x11-utils imagemagick
   nsis openssl osslsigncode python3 iproute2 util-linux curl time

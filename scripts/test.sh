@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: native rules under ASan/UBSan, the fuzz
-# targets for a bounded time, and the Windows tests under Wine. Ends with ctest's summary.
+# targets for a bounded time, and the Windows tests under Wine; the installer and
+# the Windows tests are also built with clang (not run), and clang-tidy checks the
+# sources (scripts/lint.sh). Ends with ctest's summary.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 jobs=$(nproc)
-for preset in native fuzz windows-test; do
+for preset in native fuzz windows-test windows-clang; do
   cmake --preset "$preset" ${KESTRAVON_WERROR:+-DKESTRAVON_WERROR=ON} >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
 done
+scripts/lint.sh
 # One ctest run over the three build trees, so there is one summary.
 mkdir -p build/all
 {
