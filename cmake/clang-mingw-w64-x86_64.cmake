@@ -39,7 +39,11 @@ set(CMAKE_SYSROOT ${_sysroot})
 set(_cxx_include ${KESTRAVON_MINGW_GCC_DIR}/include/c++)
 set(CMAKE_CXX_STANDARD_INCLUDE_DIRECTORIES ${_cxx_include} ${_cxx_include}/${_triple} ${_cxx_include}/backward)
 # GCC's posix runtime needs winpthreads, which its own driver adds and clang's
-# adds only for -pthread.
+# adds only for -pthread. GNU ld rather than lld: the release link options
+# (--enable-reloc-section) and dlltool's delay-load libraries are GNU ld's. ld
+# notes "duplicate section ... has different size" for the type information of a
+# few std exceptions: GCC pads those COMDATs to 16 bytes, clang does not; the
+# contents are the same and one copy is kept.
 set(_link_flags "--ld-path=${KESTRAVON_MINGW_LD} -L${KESTRAVON_MINGW_GCC_DIR} -pthread")
 set(CMAKE_EXE_LINKER_FLAGS_INIT ${_link_flags})
 set(CMAKE_SHARED_LINKER_FLAGS_INIT ${_link_flags})
