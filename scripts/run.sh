@@ -151,6 +151,7 @@ xvfb_state=""
 if [ -z "${DISPLAY:-}" ]; then
   # Our own Xvfb (own state folder), so the tests' shared display is never touched.
   xvfb_state=$shots/xvfb
+  KESTRAVON_HARNESS_STATE=$xvfb_state tests/harness/xvfb.sh stop  # left by an interrupted run
   rm -rf "$shots"
   mkdir -p "$shots"
   KESTRAVON_HARNESS_STATE=$xvfb_state tests/harness/xvfb.sh start >/dev/null
