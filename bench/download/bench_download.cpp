@@ -74,8 +74,10 @@ int main(int argc, char** argv) {
     bool ok = false;
     if (mode == "installer") {
         std::wstring errorText;
-        ok = DownloadInstaller(url, sha, path, size, errorText);
+        UniqueFileHandle verified;
+        ok = DownloadInstaller(url, sha, path, size, verified, errorText);
         if (!ok) std::fprintf(stderr, "DownloadInstaller: %ls\n", errorText.c_str());
+        verified.reset();
         DeleteFileW(path.c_str());
     } else {
         std::string hex;
