@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # Start-up to first paint of KestravonInstaller.exe and of a plain one-window program,
 # alternately under Wine on a private Xvfb, in a Wine prefix of its own.
-# Usage: bench/startup/run.sh [runs]   (default 15; needs the windows-test build)
+# Usage: bench/startup/run.sh [runs [other.exe...]]   (default 15; needs the windows-test build)
+#   other.exe: further programs measured alongside, e.g. an installer from an older build.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$root/build/windows-test
 runs=${1:-15}
+shift $(($# > 0 ? 1 : 0))
+others=()
+for exe in "$@"; do others+=("Z:$(realpath "$exe" | tr / '\\')"); done
 probe=$build/bench/startup/bench_startup_probe.exe
 plain=$build/bench/startup/bench_plain_window.exe
 installer=$build/app/KestravonInstaller.exe
@@ -34,4 +38,4 @@ wineserver -w
 windows_path() { echo "Z:${1//\//\\}"; }
 # One unmeasured start of each first: the first Wine process of a session pays for more.
 wine "$probe" 1 "$(windows_path "$installer")" "$(windows_path "$plain")" >/dev/null
-wine "$probe" "$runs" "$(windows_path "$plain")" "$(windows_path "$installer")"
+wine "$probe" "$runs" "$(windows_path "$plain")" "$(windows_path "$installer")" "${others[@]}"

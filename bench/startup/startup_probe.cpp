@@ -113,7 +113,7 @@ int wmain(int argc, wchar_t** argv) {
     const double first = Median(times[0]);
     for (size_t i = 0; i < times.size(); ++i) {
         const auto [low, high] = std::minmax_element(times[i].begin(), times[i].end());
-        std::printf("%-28ls median %7.1f ms  (min %6.1f, max %6.1f, %d runs)  %.2fx the first\n",
+        std::printf("%-30ls median %7.1f ms  (min %6.1f, max %6.1f, %d runs)  %.2fx the first\n",
                     FileName(argv[i + 2]), Median(times[i]) * 1000,
                     *low * 1000, *high * 1000, runs, Median(times[i]) / first);
     }
