@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "common/decimal.h"
 #include "common/win_owners.h"
 
 namespace {
@@ -109,7 +110,7 @@ void DrawProgressBlock(HDC dc, const RECT& client, const InstallerState& state) 
         const int width = std::max(static_cast<int>((client.right - 80) * percent / 100), ProgressMinimumWidth);
         FillRoundRect(dc, RECT{40, 230, 40 + width, 240}, 10, AccentColour);
     }
-    DrawLabel(dc, std::to_wstring(percent) + L"%", RECT{client.right - 95, 247, client.right - 40, 273},
+    DrawLabel(dc, DecimalText(static_cast<unsigned>(percent)) + L"%", RECT{client.right - 95, 247, client.right - 40, 273},
               state.fontSmall, PercentColour, RightFormat);
 }
 

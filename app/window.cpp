@@ -1,14 +1,12 @@
 // The installer window's procedure: shape, dragging, clicks, and the worker's messages.
 #include "app/window.h"
 
-#include <exception>
-#include <thread>
-
 #include <dwmapi.h>
 #include <windowsx.h>
 
 #include "app/paint.h"
 #include "app/state.h"
+#include "common/win_owners.h"
 #include "pipeline/messages.h"
 #include "pipeline/worker.h"
 #include "setup/folder_picker.h"
@@ -153,6 +151,11 @@ void OnSucceeded(HWND window) {
     Repaint(window);
 }
 
+DWORD WINAPI WorkerThreadProc(LPVOID folder) {
+    InstallWorker(static_cast<std::wstring*>(folder));
+    return 0;
+}
+
 void OnFailed(HWND window, LPARAM lParam) {
     std::unique_ptr<std::wstring> errorText(reinterpret_cast<std::wstring*>(lParam));
     ShowFailure(window, errorText.get());
@@ -180,15 +183,11 @@ LRESULT CALLBACK InstallerWindowProc(HWND window, UINT message, WPARAM wParam, L
 }
 
 bool StartWorkerThread(std::unique_ptr<std::wstring>& folder) {
-    try {
-        std::thread worker(InstallWorker, folder.get());
-        static_cast<void>(folder.release());  // the running thread owns it now
-        worker.detach();
-    } catch (const std::exception&) {
-        // std::system_error when the system refuses a thread, std::bad_alloc when its
-        // start-up record cannot be allocated: either way no thread runs.
-        return false;
-    }
+    // A plain system thread rather than std::thread, which would link the pthread emulation
+    // and std::system_error. The handle is closed at once: nothing joins the worker.
+    const UniqueHandle worker(CreateThread(nullptr, 0, WorkerThreadProc, folder.get(), 0, nullptr));
+    if (!worker) return false;
+    static_cast<void>(folder.release());  // the running thread owns it now
     return true;
 }
 

@@ -7,3 +7,7 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 add_subdirectory(${KESTRAVON_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+# GoogleTest is only ever linked into test programs, which do not optimise at link time.
+foreach(_target gtest gtest_main)
+  target_compile_options(${_target} PRIVATE -fno-lto)
+endforeach()

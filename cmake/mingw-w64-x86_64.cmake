@@ -16,6 +16,12 @@ endforeach()
 set(CMAKE_C_COMPILER ${KESTRAVON_MINGW_CC})
 set(CMAKE_CXX_COMPILER ${KESTRAVON_MINGW_CXX})
 set(CMAKE_RC_COMPILER ${KESTRAVON_WINDRES})
+# GCC's archiver wrappers index the link-time-optimisation symbols of the objects, so the
+# installer's -flto link finds every library member that it needs before generating code.
+find_program(KESTRAVON_MINGW_AR ${_triple}-gcc-ar-posix REQUIRED)
+find_program(KESTRAVON_MINGW_RANLIB ${_triple}-gcc-ranlib-posix REQUIRED)
+set(CMAKE_AR ${KESTRAVON_MINGW_AR})
+set(CMAKE_RANLIB ${KESTRAVON_MINGW_RANLIB})
 
 set(CMAKE_FIND_ROOT_PATH /usr/${_triple})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

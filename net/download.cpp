@@ -103,10 +103,30 @@ bool CheckDownloaded(BCRYPT_HASH_HANDLE hash, const std::string& expectedSha256,
     return true;
 }
 
+bool SameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
+    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+           a.nFileIndexLow == b.nFileIndexLow && a.nFileSizeHigh == b.nFileSizeHigh &&
+           a.nFileSizeLow == b.nFileSizeLow;
+}
+
+// Opens the accepted file again, for reading only and shared for reading only, so that
+// nobody can write, rename or delete it until the setup has run. The image loader opens
+// it for read and execute sharing read and delete, which this share mode still allows.
+// The write handle shared nothing, so the reopen can only follow its close: the file
+// index and size prove that what is held is what was written, not a file swapped in
+// between. Empty when the file can no longer be vouched for.
+UniqueFileHandle HoldWrittenFile(const std::wstring& filePath, const BY_HANDLE_FILE_INFORMATION& written) {
+    UniqueFileHandle held(
+        CreateFileW(filePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    BY_HANDLE_FILE_INFORMATION reopened{};
+    if (!held || !GetFileInformationByHandle(held.get(), &reopened) || !SameFile(written, reopened)) return {};
+    return held;
+}
+
 }  // namespace
 
 bool DownloadInstaller(const std::wstring& url, const std::string& expectedSha256, const std::wstring& filePath,
-                       std::uint64_t expectedSize, std::wstring& errorText) {
+                       std::uint64_t expectedSize, UniqueFileHandle& verifiedFile, std::wstring& errorText) {
     if (!IsTrustedHost(url)) {
         errorText = std::wstring(L"The installer URL did not match ") + ServiceHost + L".";
         return false;
@@ -140,6 +160,7 @@ bool DownloadInstaller(const std::wstring& url, const std::string& expectedSha25
     FileRemoval removal;
     UniqueFileHandle file(CreateFileW(filePath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                       FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED, nullptr));
+    UniqueFileHandle held;  // after the file: released before the removal could delete it
     if (!file) {
         errorText = L"Could not create the temporary installer file.";
         return false;
@@ -157,10 +178,22 @@ bool DownloadInstaller(const std::wstring& url, const std::string& expectedSha25
     // Common exit: the file is closed before it can be deleted; the hash handle goes
     // before its object buffer; the WinHTTP handles close last, as their owners end.
     FlushFileBuffers(file.get());
+    BY_HANDLE_FILE_INFORMATION written{};
+    const bool identified = accepted && GetFileInformationByHandle(file.get(), &written);
     file.reset();
+    if (accepted) {
+        if (identified) held = HoldWrittenFile(filePath, written);
+        if (!held) {
+            // Verified bytes that cannot be held unchanged until they have run are no
+            // longer vouched for: refused like a failed write, and deleted below.
+            errorText = L"Could not save the installer to disk.";
+            accepted = false;
+        }
+    }
     sha.hash.reset();
     sha.provider.reset();
     if (accepted) {
+        verifiedFile = std::move(held);
         removal.release();
     } else {
         removal.reset();

@@ -5,9 +5,9 @@ std::string HexDigest(const unsigned char (&digest)[32]) {
     constexpr char Digits[] = "0123456789abcdef";
     std::string text;
     text.reserve(64);
-    for (unsigned char byte : digest) {
-        text.push_back(Digits[byte >> 4]);
-        text.push_back(Digits[byte & 0x0F]);
+    for (unsigned char octet : digest) {
+        text.push_back(Digits[octet >> 4]);
+        text.push_back(Digits[octet & 0x0F]);
     }
     return text;
 }

@@ -5,6 +5,8 @@
 #include <cwchar>
 #include <vector>
 
+#include "common/decimal.h"
+
 namespace {
 
 constexpr wchar_t UserAgent[] = L"KestravonInstaller/1.0";
@@ -143,7 +145,7 @@ bool OpenHttpsRequest(const std::wstring& url, WinHttpHandle& root, WinHttpHandl
         status >= 200 && status <= 299) {
         return true;
     }
-    errorText = L"Kestravon server returned HTTP " + std::to_wstring(status) + L".";
+    errorText = L"Kestravon server returned HTTP " + DecimalText(status) + L".";
     return false;
 }
 

@@ -44,16 +44,20 @@ void RunInstallation(const std::wstring& installFolder) {
         return;
     }
     DeleteFileW(path.c_str());  // a leftover from an earlier run
-    if (!DownloadInstaller(url, manifest->sha256, path, manifest->size, errorText)) {
-        PostFailure(errorText);  // the download removed its own file
-        return;
-    }
 
     bool setupSucceeded = false;
     {
         // Deleted when the install step ends, however it ends, so not even an
-        // unexpected error leaves the setup program in the temporary folder.
-        FileRemoval downloaded(path.c_str());
+        // unexpected error leaves the setup program in the temporary folder. The
+        // verified file stays held (nobody can change or delete it) until the setup
+        // has exited; declared after the removal, the hold ends just before the delete.
+        FileRemoval downloaded;
+        UniqueFileHandle verified;
+        if (!DownloadInstaller(url, manifest->sha256, path, manifest->size, verified, errorText)) {
+            PostFailure(errorText);  // the download removed its own file
+            return;
+        }
+        downloaded.reset(path.c_str());
         PostProgress(88);
         PostStatus(L"Installing Kestravon", L"Installing to your selected folder...");
         DWORD exitCode = 0;

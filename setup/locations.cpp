@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/decimal.h"
 #include "common/win_owners.h"
 #include "setup/path_rules.h"
 
@@ -60,7 +61,7 @@ std::wstring TempInstallerPath() {
     wchar_t folder[TempPathChars + 1] = {};
     const DWORD length = GetTempPathW(TempPathChars, folder);
     if (length == 0 || length > TempPathChars) return {};
-    const std::wstring name = L"KestravonSetup-" + std::to_wstring(GetCurrentProcessId()) + L".exe";
+    const std::wstring name = L"KestravonSetup-" + DecimalText(GetCurrentProcessId()) + L".exe";
     return JoinPath(std::wstring(folder), name);
 }
 

@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "common/decimal.h"
 #include "common/win_owners.h"
 #include "setup/path_rules.h"
 
@@ -53,6 +54,6 @@ bool RunSetup(const std::wstring& installerPath, const std::wstring& installFold
     process.reset();
 
     if (exitCode == 0) return true;
-    errorText = L"Setup stopped with code " + std::to_wstring(exitCode) + L".";
+    errorText = L"Setup stopped with code " + DecimalText(exitCode) + L".";
     return false;
 }

@@ -1,17 +1,27 @@
 // Benchmark: wall time and peak working set of one verified download of a large
-// installer from the test release service, or of a bare WinHTTP read + CNG hash loop.
-// Usage: bench_download.exe installer|bare <bytes> <sha256>
+// installer from the test release service, against a bare WinHTTP read + CNG hash loop
+// and that loop with the download's other per-chunk work added step by step.
+// Usage: bench_download.exe installer|bare|bare+write|bare+write+post|post <bytes> <sha256>
+//   bare+write       each chunk also written to a file created as the download creates
+//                    its own, flushed and closed as it does (the flush timed apart)
+//   bare+write+post  and one progress message per chunk, as the download posts them
+//   post             only the progress messages of a download of <bytes>, no request
+// A window thread pumps the progress messages, as the installer's window does.
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include <windows.h>
 #include <bcrypt.h>
 #include <psapi.h>
 
+#include "app/state.h"
 #include "net/download.h"
 #include "net/https.h"
+#include "net/progress.h"
+#include "pipeline/messages.h"
 
 namespace {
 
@@ -19,8 +29,22 @@ void CloseAlgorithmProvider(BCRYPT_ALG_HANDLE provider) { BCryptCloseAlgorithmPr
 using UniqueAlgorithmProvider = UniqueNullHandle<BCRYPT_ALG_HANDLE, CloseAlgorithmProvider>;
 using UniqueHash = UniqueNullHandle<BCRYPT_HASH_HANDLE, BCryptDestroyHash>;
 
-// The same request, read into one 128 KiB buffer and hashed, without a file.
-bool BareReadAndHash(const std::wstring& url, std::string& hex) {
+struct LoopFigures {
+    unsigned long long chunks = 0;
+    double flushSeconds = 0;
+};
+
+double Now() {
+    LARGE_INTEGER frequency{}, counter{};
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&counter);
+    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// The same request, read into one 128 KiB buffer and hashed; each chunk also written to
+// `file` unless it is invalid, and followed by a progress message when `post` is set.
+bool BareReadAndHash(const std::wstring& url, HANDLE file, bool post, std::uint64_t size, std::string& hex,
+                     LoopFigures& figures) {
     RedirectTrace trace;
     WinHttpHandle root;
     WinHttpHandle connection;
@@ -32,15 +56,30 @@ bool BareReadAndHash(const std::wstring& url, std::string& hex) {
     if (BCryptOpenAlgorithmProvider(provider.put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0) < 0) return false;
     if (BCryptCreateHash(provider.get(), hash.put(), nullptr, 0, nullptr, 0, 0) < 0) return false;
     const auto buffer = std::make_unique<unsigned char[]>(131072);
+    std::uint64_t total = 0;
+    if (post) PostProgress(5);
     for (;;) {
         DWORD read = 0;
         if (!WinHttpReadData(request.get(), buffer.get(), 131072, &read)) return false;
         if (read == 0) break;
+        ++figures.chunks;
+        DWORD written = 0;
+        if (file != INVALID_HANDLE_VALUE &&
+            (!WriteFile(file, buffer.get(), read, &written, nullptr) || written != read)) {
+            return false;
+        }
         if (BCryptHashData(hash.get(), buffer.get(), read, 0) < 0) return false;
+        total += read;
+        if (post) PostProgress(DownloadPercent(total, size));
     }
     unsigned char digest[32] = {};
     if (BCryptFinishHash(hash.get(), digest, sizeof(digest), 0) < 0) return false;
     hex = HexDigest(digest);
+    if (file != INVALID_HANDLE_VALUE) {
+        const double start = Now();
+        FlushFileBuffers(file);
+        figures.flushSeconds = Now() - start;
+    }
     return true;
 }
 
@@ -51,11 +90,40 @@ SIZE_T PeakWorkingSet() {
     return counters.PeakWorkingSetSize;
 }
 
+// A message-only window on its own thread that takes the progress messages, as the
+// installer's window thread does while its worker downloads.
+struct WindowThread {
+    std::thread thread;
+    DWORD threadId = 0;
+    HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    unsigned long long messages = 0;
+};
+
+void StartWindowThread(WindowThread& w) {
+    w.thread = std::thread([&w] {
+        w.threadId = GetCurrentThreadId();
+        g_state.mainWindow = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+        SetEvent(w.ready);
+        MSG message;
+        while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+            if (message.message == WM_APP_PROGRESS) ++w.messages;
+            DispatchMessageW(&message);
+        }
+    });
+    WaitForSingleObject(w.ready, INFINITE);
+}
+
+void StopWindowThread(WindowThread& w) {
+    PostThreadMessageW(w.threadId, WM_QUIT, 0, 0);
+    w.thread.join();
+    CloseHandle(w.ready);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 4) {
-        std::fprintf(stderr, "usage: bench_download installer|bare <bytes> <sha256>\n");
+        std::fprintf(stderr, "usage: bench_download installer|bare|bare+write|bare+write+post|post <bytes> <sha256>\n");
         return 2;
     }
     const std::string mode = argv[1];
@@ -67,25 +135,47 @@ int main(int argc, char** argv) {
     GetTempPathW(MAX_PATH + 1, temp);
     const std::wstring path = std::wstring(temp) + L"KestravonSetup-bench.exe";
 
+    WindowThread window;
+    StartWindowThread(window);
+    if (!g_state.mainWindow) std::fprintf(stderr, "no window for the progress messages\n");
+
     const SIZE_T before = PeakWorkingSet();
-    LARGE_INTEGER frequency{}, start{}, end{};
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&start);
+    LoopFigures figures;
+    const double start = Now();
     bool ok = false;
     if (mode == "installer") {
         std::wstring errorText;
-        ok = DownloadInstaller(url, sha, path, size, errorText);
+        UniqueFileHandle verified;
+        ok = DownloadInstaller(url, sha, path, size, verified, errorText);
         if (!ok) std::fprintf(stderr, "DownloadInstaller: %ls\n", errorText.c_str());
+        verified.reset();
         DeleteFileW(path.c_str());
+    } else if (mode == "bare+write" || mode == "bare+write+post") {
+        UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                          FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED, nullptr));
+        std::string hex;
+        ok = file && BareReadAndHash(url, file.get(), mode == "bare+write+post", size, hex, figures) && hex == sha;
+        file.reset();
+        DeleteFileW(path.c_str());
+    } else if (mode == "post") {
+        PostProgress(5);
+        for (std::uint64_t total = 131072; total < size + 131072; total += 131072) {
+            PostProgress(DownloadPercent(total < size ? total : size, size));
+        }
+        ok = true;
     } else {
         std::string hex;
-        ok = BareReadAndHash(url, hex) && hex == sha;
+        ok = BareReadAndHash(url, INVALID_HANDLE_VALUE, false, size, hex, figures) && hex == sha;
     }
-    QueryPerformanceCounter(&end);
-    const double seconds = static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+    const double seconds = Now() - start;
     const SIZE_T peak = PeakWorkingSet();
-    std::printf("%-9s %s  %6.2f s  %7.1f MiB/s  peak working set %6.1f MiB (%5.1f MiB before)\n", mode.c_str(),
+    StopWindowThread(window);
+
+    std::printf("%-15s %s  %6.2f s  %7.1f MiB/s  peak working set %5.1f MiB (%5.1f before)", mode.c_str(),
                 ok ? "ok  " : "FAIL", seconds, static_cast<double>(size) / 1048576.0 / seconds,
                 static_cast<double>(peak) / 1048576.0, static_cast<double>(before) / 1048576.0);
+    if (figures.chunks != 0) std::printf("  chunks %llu", figures.chunks);
+    if (figures.flushSeconds != 0) std::printf("  flush %.2f s", figures.flushSeconds);
+    std::printf("  progress messages %llu\n", window.messages);
     return ok ? 0 : 1;
 }

@@ -44,10 +44,13 @@ def contributions(path):
 def library_of(source):
     archive = re.match(r"(.*?\.a)\(", source)
     name = archive.group(1) if archive else source
-    return name.rsplit("/", 1)[-1]
+    return short(name)
 
 
 def short(source):
+    # Link-time optimised code arrives in temporary objects with random names.
+    if source.endswith(".ltrans.o"):
+        return "project code (link-time optimised)"
     return re.sub(r"^.*/", "", source)
 
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Size of the stripped KestravonInstaller.exe (windows preset flags) with a breakdown
-# of the largest contributors, read from the linker map.
+# of the largest contributors, read from the linker map, and its size once signed by
+# tools/publish/sign.sh with a throwaway self-signed certificate (RSA 2048, no time stamp).
 # usage: bench/size/size.sh [TOP]     (builds into build/size)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -13,6 +14,14 @@ cmake -S "$root" -B "$build" -G Ninja --toolchain "$root/cmake/mingw-w64-x86_64.
 cmake --build "$build" --target KestravonInstaller -j 2 >/dev/null
 exe=$build/app/KestravonInstaller.exe
 echo "KestravonInstaller.exe (stripped): $(stat -c %s "$exe") bytes"
+work=$(mktemp -d /tmp/kestravon-size.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/sign.key" -out "$work/sign.crt" -days 2 \
+  -subj "/CN=Kestravon Size Bench" -addext "keyUsage=critical,digitalSignature" \
+  -addext "extendedKeyUsage=codeSigning" 2>/dev/null
+"$root/tools/publish/sign.sh" --cert "$work/sign.crt" --key "$work/sign.key" --ca "$work/sign.crt" \
+  "$exe" "$work/signed.exe" >/dev/null
+echo "Signed with a self-signed RSA 2048 certificate: $(stat -c %s "$work/signed.exe") bytes"
 echo
 echo "Sections:"
 x86_64-w64-mingw32-objdump -h "$exe" | awk '$1 ~ /^[0-9]+$/ { print $2, $3 }' | while read -r name hex; do printf '  %-8s %8d bytes\n' "$name" $((16#$hex)); done

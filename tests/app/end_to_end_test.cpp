@@ -2,180 +2,81 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include <windows.h>
-#include <bcrypt.h>
 
-#include "app/paint.h"
-#include "app/startup.h"
-#include "app/state.h"
-#include "common/win_owners.h"
-#include "net/download.h"
-#include "setup/locations.h"
 #include "setup/path_rules.h"
-#include "tests/app/installer_path.h"
+#include "tests/app/bitmap_file.h"
+#include "tests/app/end_to_end_fixture.h"
 #include "tests/app/live_installer.h"
-#include "tests/app/test_window.h"
-#include "tests/net/service_client.h"
+#include "tests/app/release_support.h"
+#include "tests/app/screen_text.h"
 
 namespace {
 
-constexpr COLORREF Background = RGB(16, 19, 25);
-constexpr COLORREF Accent = RGB(46, 124, 246);
-constexpr COLORREF Headline = RGB(247, 249, 252);
-constexpr COLORREF White = RGB(255, 255, 255);
-constexpr RECT HeadlineRect{40, 104, 520, 143};
-
-void CloseAlgorithm(BCRYPT_ALG_HANDLE handle) { BCryptCloseAlgorithmProvider(handle, 0); }
-using UniqueAlgorithm = UniqueNullHandle<BCRYPT_ALG_HANDLE, CloseAlgorithm>;
-
-std::string ReadWholeFile(const std::wstring& path) {
-    UniqueFileHandle file(
-        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return std::string();
-    std::string bytes;
-    char buffer[65536];
-    DWORD read = 0;
-    while (ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) bytes.append(buffer, read);
-    return bytes;
-}
-
-std::string Sha256Hex(const std::string& data) {
-    UniqueAlgorithm algorithm;
-    if (BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0) != 0) return std::string();
-    unsigned char digest[32] = {};
-    if (BCryptHash(algorithm.get(), nullptr, 0, reinterpret_cast<PUCHAR>(const_cast<char*>(data.data())),
-                   static_cast<ULONG>(data.size()), digest, sizeof(digest)) != 0) {
-        return std::string();
+// The "cwd=" line of the report kestravon.exe leaves beside itself (UTF-16LE, CR LF).
+std::wstring LaunchedFrom(const std::wstring& report) {
+    const std::string bytes = ReadWholeFile(report);
+    std::wstring text;
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        text += static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]) |
+                                     (static_cast<unsigned char>(bytes[i + 1]) << 8));
     }
-    return HexDigest(digest);
+    const std::size_t start = text.find(L"cwd=");
+    if (start == std::wstring::npos) return std::wstring();
+    return text.substr(start + 4, text.find(L"\r\n", start) - start - 4);
 }
 
-// The NSIS stand-in setup that installs kestravon.exe with /S /D=<folder>.
-std::wstring StandinSetupPath() {
-    std::wstring path = InstallerExePath();
-    path.resize(path.size() - std::wstring(L"app\\KestravonInstaller.exe").size());
-    return path + L"standins\\kestravon-setup.exe";
-}
-
-bool PublishRelease(const std::string& setup, const std::string& sha256) {
-    const std::string manifest = "{\"url\": \"https://kestravon.test/files/KestravonSetup.exe\", \"sha256\": \"" +
-                                 sha256 + "\", \"version\": \"1.0.0\", \"size\": " + std::to_string(setup.size()) + "}";
-    return WriteServedFile(L"KestravonSetup.exe", setup) && WriteManifest(manifest);
-}
-
-// The folder the installer starts with, computed the same way.
-std::wstring DefaultFolder() { return JoinPath(DefaultInstallFolder(), L"Kestravon"); }
-
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-bool WaitForFile(const std::wstring& path, DWORD timeoutMs) {
-    for (DWORD waited = 0; waited < timeoutMs; waited += 100) {
-        if (Exists(path)) return true;
-        Sleep(100);
-    }
-    return Exists(path);
-}
-
-// Whether the window on screen shows `text` in `rect` exactly as the painter draws it
-// over `underneath`: same Wine, same substituted font, same pixels.
-struct ScreenText {
-    const wchar_t* text;
-    RECT rect;
-    int fontHeight;
-    int fontWeight;
-    COLORREF colour;
-    COLORREF fill;  // the main button's fill, or the background for plain text
-    bool onButton;
-};
-
-bool ShowsText(HWND window, const ScreenText& expected) {
-    RECT frame{};
-    GetWindowRect(window, &frame);
-    const std::vector<std::uint32_t> screen = CaptureScreen(frame);
-    if (screen.size() != 560u * 380u) return false;
-    UniqueHfont font(CreateUiFont(expected.fontHeight, expected.fontWeight));
-    Canvas reference(560, 380);
-    UniqueGdiObject brush(CreateSolidBrush(Background));
-    const RECT all{0, 0, 560, 380};
-    FillRect(reference.dc.get(), &all, static_cast<HBRUSH>(brush.get()));
-    if (expected.onButton) FillRoundRect(reference.dc.get(), MainButtonRect, 16, expected.fill);
-    DrawLabel(reference.dc.get(), expected.text, expected.rect, font.get(), expected.colour,
-              (expected.onButton ? DT_CENTER : DT_LEFT) | DT_VCENTER | DT_SINGLELINE);
-    for (int y = expected.rect.top; y < expected.rect.bottom; ++y) {
-        for (int x = expected.rect.left; x < expected.rect.right; ++x) {
-            if (PixelAt(screen, x, y) != reference.At(x, y)) return false;
-        }
-    }
-    return true;
-}
-
-ScreenText MainButton(const wchar_t* label) { return {label, MainButtonRect, 15, 700, White, Accent, true}; }
-ScreenText HeadlineText(const wchar_t* text) { return {text, HeadlineRect, 25, 600, Headline, Background, false}; }
-
-bool WaitForText(HWND window, const ScreenText& expected, DWORD timeoutMs) {
-    for (DWORD waited = 0; waited < timeoutMs; waited += 250) {
-        if (ShowsText(window, expected)) return true;
-        Sleep(250);
-    }
-    return ShowsText(window, expected);
-}
-
-class EndToEndTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_FALSE(ServiceDir().empty()) << "run through netns-run.sh (ctest)";
-        folder = DefaultFolder();
-        ASSERT_FALSE(DefaultInstallFolder().empty());
-        for (const wchar_t* name : {L"kestravon.exe", L"setup-commandline.txt", L"launched.txt"}) {
-            DeleteFileW(JoinPath(folder, name).c_str());
-        }
-        setup = ReadWholeFile(StandinSetupPath());
-        ASSERT_FALSE(setup.empty()) << "stand-in setup missing (target kestravon_standins)";
-    }
-
-    HWND StartAndPressInstall() {
-        if (!StartInstaller(child, L"", SW_SHOWNORMAL)) return nullptr;
-        HWND window = WaitForInstallerWindow(child.info.dwProcessId, child.info.hProcess);
-        if (!window) return nullptr;
-        SetForegroundWindow(window);
-        // The comparison itself must work before it can tell screens apart.
-        EXPECT_TRUE(WaitForText(window, MainButton(L"Install Kestravon"), 5000));
-        EXPECT_TRUE(ShowsText(window, HeadlineText(L"Install Kestravon")));
-        ClickAt(window, 280, 322);
-        return window;
-    }
-
-    std::wstring folder;
-    std::string setup;
-    ChildProcess child;
-};
-
-TEST_F(EndToEndTest, AVerifiedSetupInstallsAndDoneOpensTheApplication) {
+TEST_F(EndToEndTest, DoneOpensTheInstalledApplicationOnlyWithTheOptionOn) {
     ASSERT_TRUE(PublishRelease(setup, Sha256Hex(setup)));
-    HWND window = StartAndPressInstall();
-    ASSERT_NE(window, nullptr);
+    for (const bool optionOn : {true, false}) {
+        SCOPED_TRACE(optionOn ? "option on" : "option off");
+        ClearInstallFolder();
+        ChildProcess child;
+        HWND window = StartAndPressInstall(child);
+        ASSERT_NE(window, nullptr);
 
-    ASSERT_TRUE(WaitForText(window, MainButton(L"Done"), 120000)) << "no success screen within two minutes";
-    EXPECT_TRUE(ShowsText(window, HeadlineText(L"Kestravon is ready")));
-    EXPECT_TRUE(Exists(JoinPath(folder, L"kestravon.exe")));
+        ASSERT_TRUE(WaitForText(window, MainButton(L"Done"), 120000)) << "no success screen within two minutes";
+        EXPECT_TRUE(ShowsText(window, HeadlineText(L"Kestravon is ready")));
+        EXPECT_TRUE(ShowsText(window, SubLineText(L"Installation completed successfully.")));
+        EXPECT_TRUE(Exists(JoinPath(folder, L"kestravon.exe")));
+        if (!optionOn) ClickAt(window, 150, 227);  // the label of "Open Kestravon"
 
-    ClickAt(window, 280, 322);  // "Done" with the option on, as it starts
-    ASSERT_EQ(WaitForSingleObject(child.info.hProcess, 10000), WAIT_OBJECT_0);
-    DWORD exitCode = 1234;
-    GetExitCodeProcess(child.info.hProcess, &exitCode);
-    EXPECT_EQ(exitCode, 0u);
-    EXPECT_TRUE(WaitForFile(JoinPath(folder, L"launched.txt"), 10000)) << "the installed application was not opened";
+        RECT frame{};
+        GetWindowRect(window, &frame);
+        Sleep(300);
+        const std::vector<std::uint32_t> pixels = CaptureScreen(frame);
+        ASSERT_EQ(pixels.size(), 560u * 380u);
+        SaveBitmap(BuildTreeFile(optionOn ? L"live_success_on.bmp" : L"live_success_off.bmp"), pixels, 560, 380);
+        EXPECT_EQ(PixelAt(pixels, 52, 233), optionOn ? Accent : Control);  // the box, away from the tick
+        EXPECT_EQ(PixelAt(pixels, 44, 227), optionOn ? White : Control);    // where the tick starts
+        EXPECT_EQ(PixelAt(pixels, 47, 241), Background);                    // no location box
+        EXPECT_EQ(PixelAt(pixels, 60, 305), Accent);
+
+        ClickAt(window, 280, 322);  // "Done"
+        ASSERT_EQ(WaitForSingleObject(child.info.hProcess, 10000), WAIT_OBJECT_0);
+        DWORD exitCode = 1234;
+        GetExitCodeProcess(child.info.hProcess, &exitCode);
+        EXPECT_EQ(exitCode, 0u);
+        const std::wstring report = JoinPath(folder, L"launched.txt");
+        if (optionOn) {
+            ASSERT_TRUE(WaitForFile(report, 10000)) << "the installed application was not opened";
+            EXPECT_EQ(LaunchedFrom(report), folder) << "working directory of the opened application";
+        } else {
+            EXPECT_FALSE(WaitForFile(report, 3000)) << "opened although the option was off";
+        }
+    }
 }
 
 TEST_F(EndToEndTest, ADigestMismatchEndsOnTheFailureScreen) {
     ASSERT_TRUE(PublishRelease(setup, std::string(64, '0')));
-    HWND window = StartAndPressInstall();
+    ChildProcess child;
+    HWND window = StartAndPressInstall(child);
     ASSERT_NE(window, nullptr);
 
     ASSERT_TRUE(WaitForText(window, MainButton(L"Try Again"), 60000)) << "no failure screen within a minute";
     EXPECT_TRUE(ShowsText(window, HeadlineText(L"Setup could not finish")));
+    EXPECT_TRUE(ShowsText(window, SubLineText(L"Security check failed: installer SHA-256 did not match.")));
     EXPECT_FALSE(Exists(JoinPath(folder, L"kestravon.exe")));
 
     ASSERT_TRUE(PostMessageW(window, WM_CLOSE, 0, 0));

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "common/win_owners.h"
 #include "net/download.h"
 #include "net/progress.h"
 #include "tests/net/service_client.h"
@@ -28,18 +29,23 @@ TEST(DownloadCeiling, ExactlyTheCeilingWithContentLength) {
     ASSERT_EQ(sha.size(), 64u);
     const std::wstring path = InstallerPath();
     std::wstring errorText;
+    UniqueFileHandle verified;
     EXPECT_TRUE(DownloadInstaller(BodyUrl(MaxInstallerBytes, 9, L"&chunk=131072"), sha, path, MaxInstallerBytes,
-                                  errorText))
+                                  verified, errorText))
         << errorText;
+    EXPECT_TRUE(verified);
     EXPECT_EQ(FileSize(path), static_cast<long long>(MaxInstallerBytes));
+    verified.reset();
     DeleteFileW(path.c_str());
 }
 
 TEST(DownloadCeiling, OneByteMoreWithoutContentLength) {
     const std::wstring path = InstallerPath();
     std::wstring errorText;
+    UniqueFileHandle verified;
     EXPECT_FALSE(DownloadInstaller(BodyUrl(MaxInstallerBytes + 1, 9, L"&cl=none&chunk=131072"),
-                                   std::string(64, '0'), path, 0, errorText));
+                                   std::string(64, '0'), path, 0, verified, errorText));
+    EXPECT_FALSE(verified);
     EXPECT_EQ(errorText, L"The installer exceeded the allowed size.");
     EXPECT_EQ(FileSize(path), -1);
 }
@@ -48,7 +54,9 @@ TEST(DownloadCeiling, OneByteMoreAnnouncedIsRefusedBeforeStreaming) {
     const std::wstring path = InstallerPath();
     std::wstring errorText;
     const ULONGLONG start = GetTickCount64();
-    EXPECT_FALSE(DownloadInstaller(BodyUrl(MaxInstallerBytes + 1, 9), std::string(64, '0'), path, 0, errorText));
+    UniqueFileHandle verified;
+    EXPECT_FALSE(
+        DownloadInstaller(BodyUrl(MaxInstallerBytes + 1, 9), std::string(64, '0'), path, 0, verified, errorText));
     EXPECT_EQ(errorText, L"The installer is unexpectedly large.");
     EXPECT_EQ(FileSize(path), -1);
     RecordProperty("refusal_ms", static_cast<int>(GetTickCount64() - start));

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
+#include <cstdio>
+#include <thread>
 
 #include <windows.h>
 
@@ -71,9 +74,13 @@ protected:
         RemoveDirectoryW(folder_.c_str());
     }
 
+    // The hold on an accepted file ends here, as the worker's would after the setup.
     bool Download(const std::wstring& url, const std::string& sha, std::uint64_t expectedSize,
                   std::wstring& errorText) {
-        return DownloadInstaller(url, sha, path_, expectedSize, errorText);
+        UniqueFileHandle verified;
+        const bool ok = DownloadInstaller(url, sha, path_, expectedSize, verified, errorText);
+        EXPECT_EQ(static_cast<bool>(verified), ok) << "held exactly when accepted";
+        return ok;
     }
 
     std::wstring folder_;
@@ -95,7 +102,9 @@ void RunCases(const std::vector<Case>& cases, const std::wstring& path) {
                                         << c.expectedSize);
         DeleteFileW(path.c_str());
         std::wstring errorText = L"untouched";
-        const bool ok = DownloadInstaller(c.url, c.sha, path, c.expectedSize, errorText);
+        UniqueFileHandle verified;
+        const bool ok = DownloadInstaller(c.url, c.sha, path, c.expectedSize, verified, errorText);
+        EXPECT_EQ(static_cast<bool>(verified), ok) << "held exactly when accepted";
         if (c.sentence.empty()) {
             EXPECT_TRUE(ok) << errorText;
             EXPECT_EQ(errorText, L"untouched");
@@ -255,7 +264,9 @@ TEST_F(DownloadInstallerTest, DroppedConnectionDeletesTheFile) {
 
 TEST_F(DownloadInstallerTest, FileThatCannotBeCreated) {
     std::wstring errorText;
-    EXPECT_FALSE(DownloadInstaller(BodyUrl(Size, 1), goodSha_, folder_ + L"\\missing\\setup.exe", Size, errorText));
+    UniqueFileHandle verified;
+    EXPECT_FALSE(
+        DownloadInstaller(BodyUrl(Size, 1), goodSha_, folder_ + L"\\missing\\setup.exe", Size, verified, errorText));
     EXPECT_EQ(errorText, CannotCreate);
 
     // Held open without sharing by someone else: not created, not deleted.
@@ -279,13 +290,126 @@ TEST_F(DownloadInstallerTest, ExistingFileIsReplaced) {
     EXPECT_EQ(FileSize(path_), -1);
 }
 
+// An accepted file stays held: nobody may write, rename or delete it (nor open it without
+// sharing reading), while readers that share reading are let in, as the image loader is.
+// Released, it can be deleted again.
+TEST_F(DownloadInstallerTest, HoldsTheAcceptedFile) {
+    UniqueFileHandle verified;
+    std::wstring errorText;
+    ASSERT_TRUE(DownloadInstaller(BodyUrl(Size, 1), goodSha_, path_, Size, verified, errorText)) << errorText;
+    ASSERT_TRUE(verified);
+    const DWORD everyone = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    struct Attempt {
+        const char* name;
+        DWORD access;
+        DWORD share;
+        bool allowed;
+    };
+    const Attempt attempts[] = {
+        {"write", GENERIC_WRITE, everyone, false},
+        {"append", FILE_APPEND_DATA, everyone, false},
+        {"delete access", DELETE, everyone, false},
+        {"read without sharing", GENERIC_READ, 0, false},
+        {"read sharing reading", GENERIC_READ, FILE_SHARE_READ, true},
+        {"read and execute, as the loader", GENERIC_READ | GENERIC_EXECUTE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+         true},
+    };
+    for (const Attempt& a : attempts) {
+        SCOPED_TRACE(a.name);
+        UniqueFileHandle other(CreateFileW(path_.c_str(), a.access, a.share, nullptr, OPEN_EXISTING, 0, nullptr));
+        EXPECT_EQ(static_cast<bool>(other), a.allowed);
+        if (!a.allowed) EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    }
+    EXPECT_FALSE(DeleteFileW(path_.c_str()));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_FALSE(MoveFileExW(path_.c_str(), (path_ + L".moved").c_str(), 0));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_EQ(FileSize(path_), static_cast<long long>(Size));
+
+    // The hold reads nothing back: its position is still at the start.
+    LARGE_INTEGER position{};
+    EXPECT_TRUE(SetFilePointerEx(verified.get(), LARGE_INTEGER{}, &position, FILE_CURRENT));
+    EXPECT_EQ(position.QuadPart, 0);
+    unsigned char one = 0;
+    DWORD written = 0;
+    EXPECT_FALSE(WriteFile(verified.get(), &one, 1, &written, nullptr)) << "held for reading only";
+
+    verified.reset();
+    EXPECT_TRUE(DeleteFileW(path_.c_str()));
+}
+
+// The write handle shares nothing, so the hold can only be taken once it is closed.
+// Whoever gets in between, whether opening the file without sharing reading or swapping
+// another file in, makes the download refuse the file and remove what is at the path.
+// The gap is microseconds wide and cannot be widened from outside, so a competitor
+// thread tries the whole time and small downloads are repeated until it has got in a
+// few times; every outcome, won or lost, is checked.
+TEST_F(DownloadInstallerTest, WhoeverGetsBetweenCloseAndHoldMakesItFail) {
+    constexpr std::uint64_t Small = 4096;
+    const std::string sha = BodySha256(Small, 3);
+    const std::wstring url = BodyUrl(Small, 3);
+    const std::wstring swap = folder_ + L"\\swap.exe";
+    enum class Competitor { Holder, Swapper };
+    std::string neverGotIn;
+    for (const Competitor kind : {Competitor::Holder, Competitor::Swapper}) {
+        SCOPED_TRACE(kind == Competitor::Holder ? "holder" : "swapper");
+        int wins = 0;
+        int attempts = 0;
+        for (; attempts < 300 && wins < 3; ++attempts) {
+            DeleteFileW(path_.c_str());
+            if (kind == Competitor::Swapper) ASSERT_TRUE(WriteSentinel(swap));
+            std::atomic<bool> stop{false};
+            std::atomic<bool> won{false};
+            std::thread competitor([&] {
+                while (!stop) {
+                    if (kind == Competitor::Holder) {
+                        // Shares deleting, so the download can still remove the file.
+                        UniqueFileHandle other(CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_DELETE, nullptr,
+                                                           OPEN_EXISTING, 0, nullptr));
+                        if (!other) continue;
+                        won = true;
+                        while (!stop) Sleep(1);
+                    } else if (GetFileAttributesW(path_.c_str()) != INVALID_FILE_ATTRIBUTES &&
+                               MoveFileExW(swap.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+                        won = true;
+                        return;
+                    }
+                }
+            });
+            UniqueFileHandle verified;
+            std::wstring errorText = L"untouched";
+            const bool ok = DownloadInstaller(url, sha, path_, Small, verified, errorText);
+            stop = true;
+            competitor.join();
+            verified.reset();
+            if (won) {
+                ++wins;
+                EXPECT_FALSE(ok) << "a file someone got at was accepted";
+                EXPECT_EQ(errorText, L"Could not save the installer to disk.");
+                EXPECT_EQ(FileSize(path_), -1) << "whatever was at the path is removed";
+            } else {
+                EXPECT_TRUE(ok) << errorText;
+                EXPECT_EQ(FileSize(path_), static_cast<long long>(Small));
+            }
+            if (HasFailure()) return;
+        }
+        std::printf("%s got in %d times in %d downloads\n", kind == Competitor::Holder ? "holder" : "swapper", wins,
+                    attempts);
+        if (wins == 0) neverGotIn += kind == Competitor::Holder ? " holder" : " swapper";
+    }
+    DeleteFileW(swap.c_str());
+    if (!neverGotIn.empty()) GTEST_SKIP() << "never got between close and hold:" << neverGotIn;
+}
+
 // The progress values the window receives for one download.
 std::vector<WPARAM> RecordProgress(const std::wstring& url, const std::string& sha, std::uint64_t expectedSize,
                                    const std::wstring& path, std::wstring& errorText, bool& ok) {
     MessageRecorder recorder;
     std::vector<WPARAM> values;
     if (!StartRecording(recorder)) return values;
-    ok = DownloadInstaller(url, sha, path, expectedSize, errorText);
+    UniqueFileHandle verified;
+    ok = DownloadInstaller(url, sha, path, expectedSize, verified, errorText);
+    EXPECT_EQ(static_cast<bool>(verified), ok) << "held exactly when accepted";
     PumpPending(recorder);
     StopRecording(recorder);
     for (const RecordedMessage& m : recorder.messages) {

@@ -56,6 +56,25 @@ bool WriteSentinel(const std::wstring& path) {
     return ok;
 }
 
+// Runs hold_probe.exe in its probe role against `file` from a process of its own and
+// returns its report ("write=<error> rename=<error> delete=<error> read=<error>").
+std::string ProbeFromAnotherProcess(const std::wstring& probe, const std::wstring& file,
+                                    const std::wstring& report) {
+    DeleteFileW(report.c_str());
+    std::wstring commandLine = L"\"" + probe + L"\" probe \"" + file + L"\" \"" + report + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(probe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                        nullptr, &startup, &info)) {
+        return "probe not started";
+    }
+    CloseHandle(info.hThread);
+    const bool ended = WaitForSingleObject(info.hProcess, 30000) == WAIT_OBJECT_0;
+    CloseHandle(info.hProcess);
+    return ended ? ReadBytes(report) : "probe did not end";
+}
+
 class InstallWorkerTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -322,6 +341,46 @@ TEST_F(InstallWorkerTest, NoLengthKeepsTheBarAtFiveUntilTheDownloadEnds) {
                                                 L"progress:88", Installing,   CannotStart};
     EXPECT_EQ(RunWorker(), expected);
     EXPECT_EQ(existedAtFailure, std::vector<bool>{false});
+    EXPECT_FALSE(FileExists(tempInstaller_));
+}
+
+// While the setup program runs, another process can neither write, rename nor delete it
+// (sharing violations), though it may still read it; the setup itself was started from
+// the held file; once it has exited the worker deletes the file as before.
+TEST_F(InstallWorkerTest, NobodyCanChangeTheSetupProgramWhileItRuns) {
+    const std::wstring probe = BuildTreePath(L"tests/pipeline/hold_probe.exe");
+    const std::string bytes = ReadBytes(probe);
+    ASSERT_FALSE(bytes.empty()) << "build the hold_probe target";
+    ASSERT_TRUE(WriteServedFile(L"hold_probe.exe", bytes));
+    ASSERT_TRUE(WriteManifest(ManifestJson("https://kestravon.test/files/hold_probe.exe", Sha256Hex(bytes),
+                                           bytes.size())));
+    const std::wstring started = scratch_.path + L"\\started.txt";
+    const std::wstring release = scratch_.path + L"\\release.txt";
+    EnvironmentOverride startedVariable(L"KESTRAVON_HOLD_STARTED", started);
+    EnvironmentOverride releaseVariable(L"KESTRAVON_HOLD_RELEASE", release);
+
+    bool setupStarted = false;
+    std::string probed;
+    std::vector<bool> existedAt98;
+    recorder_.onMessage = [&](const RecordedMessage& m) {
+        if (m.message == WM_APP_PROGRESS && m.wParam == 98) existedAt98.push_back(FileExists(tempInstaller_));
+        if (m.message != WM_APP_STATUS || m.title != L"Installing Kestravon") return;
+        // The worker is in RunSetup now; the setup says when it is up, then waits for us.
+        setupStarted = WaitForFile(started, 60000);
+        if (setupStarted) probed = ProbeFromAnotherProcess(probe, tempInstaller_, scratch_.path + L"\\probe.txt");
+        WriteSentinel(release);
+    };
+
+    std::vector<std::wstring> lines = RunWorker();
+    TakeChunkPercents(lines);
+    const std::vector<std::wstring> expected = {Checking,      L"progress:2",  Downloading, L"progress:5",
+                                                L"progress:88", Installing,    L"progress:98", Finishing,
+                                                L"progress:100", L"succeeded"};
+    EXPECT_EQ(lines, expected);
+    EXPECT_TRUE(setupStarted) << "the held file could not be started";
+    const std::string refused = std::to_string(ERROR_SHARING_VIOLATION);
+    EXPECT_EQ(probed, "write=" + refused + " rename=" + refused + " delete=" + refused + " read=0");
+    EXPECT_EQ(existedAt98, std::vector<bool>{false}) << "deleted once the setup has exited";
     EXPECT_FALSE(FileExists(tempInstaller_));
 }
 

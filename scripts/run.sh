@@ -1,0 +1,175 @@
+#!/usr/bin/env bash
+# Builds the installer for a local demo release service and starts it.
+#
+# Needs root (private network namespace). With a DISPLAY the window appears there and
+# the script returns the installer's exit code once you close it. Without one it
+# starts its own Xvfb, presses "Install Kestravon" and "Done" itself, saves a
+# screenshot of each screen it sees under build/demo/ and exits 0 only when the
+# installation succeeded, the installer exited 0 and the demo app was started.
+#
+# The release service, the names kestravon.test and the test CA exist only inside
+# the namespace and the build tree's Wine prefix; nothing on the host changes.
+# The installation goes into the default folder of a copy-on-write view of that
+# prefix, so it vanishes when the run ends: what is checked is read before that.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source_dir=$PWD
+build=$source_dir/build/windows-test
+release=$source_dir/build/demo-release
+shots=$source_dir/build/demo
+
+# Grey of the busy main button, accent of the idle one, the location box, the option box.
+busy_button="24,29,37"
+accent="46,124,246"
+location_box="23,27,34"
+
+# The RGB triple at (x, y) of a PNG, as "r,g,b".
+pixel() {
+  convert "$1" -format '%[fx:int(255*p{'"$2,$3"'}.r)],%[fx:int(255*p{'"$2,$3"'}.g)],%[fx:int(255*p{'"$2,$3"'}.b)]' info:
+}
+
+# Which screen a 560 x 380 shot shows: installing, success, or location (idle or failure).
+screen_of() {
+  local button box option
+  button=$(pixel "$1" 60 305)
+  box=$(pixel "$1" 47 241)
+  option=$(pixel "$1" 52 233)
+  if [ "$button" = "$busy_button" ]; then echo installing
+  elif [ "$button" = "$accent" ] && [ "$box" = "$location_box" ]; then echo location
+  elif [ "$button" = "$accent" ] && [ "$option" = "$accent" ]; then echo success
+  else echo unknown
+  fi
+}
+
+# Headless part, inside netns-run.sh: drive the installer on our own Xvfb.
+drive_installer() {
+  local installer=$1 app_dir=$2 pid window x y
+  wine "$installer" &
+  pid=$!
+  window=""
+  for _ in $(seq 150); do
+    window=$(xdotool search --onlyvisible --name '^Kestravon Installer$' 2>/dev/null | head -n 1 || true)
+    [ -n "$window" ] && break
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.2
+  done
+  if [ -z "$window" ]; then
+    echo "run.sh: the installer window did not appear" >&2
+    kill "$pid" 2>/dev/null || true
+    return 1
+  fi
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  x=$X y=$Y
+  shoot() { import -window root -crop "560x380+$x+$y" +repage "$1"; }
+
+  sleep 1  # the first paint
+  shoot "$shots/idle.png"
+  [ "$(screen_of "$shots/idle.png")" = location ] || echo "run.sh: the idle screen looks wrong" >&2
+  xdotool mousemove $((x + 280)) $((y + 322)) click 1
+
+  # Poll until the installation has left the idle screen and come to an end.
+  local outcome="" seen_installing=0 frame="$shots/frame.png"
+  for _ in $(seq 600); do
+    shoot "$frame"
+    case "$(screen_of "$frame")" in
+      installing) cp "$frame" "$shots/installing.png"; seen_installing=1 ;;  # the latest one
+      success) outcome=success; cp "$frame" "$shots/success.png"; break ;;
+      location)
+        # Same layout as idle: a failure once the headline differs from the idle shot.
+        if ! compare -metric AE -crop 480x39+40+104 "$shots/idle.png" "$frame" null: 2>/dev/null; then
+          outcome=failure; cp "$frame" "$shots/failure.png"; break
+        fi ;;
+    esac
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.2
+  done
+  rm -f "$frame"
+  [ "$seen_installing" = 1 ] || echo "run.sh: no installing screen caught (it was quick)"
+
+  if [ "$outcome" != success ]; then
+    echo "run.sh: the installation did not succeed (${outcome:-no outcome within two minutes})" >&2
+    xdotool mousemove $((x + 527)) $((y + 29)) click 1  # the close glyph
+    wait "$pid" || true
+    return 1
+  fi
+  xdotool mousemove $((x + 280)) $((y + 322)) click 1  # "Done", option on
+  local rc=0
+  wait "$pid" || rc=$?
+  for _ in $(seq 100); do
+    [ -f "$app_dir/launched.txt" ] && break
+    sleep 0.1
+  done
+  if [ "$rc" -ne 0 ]; then
+    echo "run.sh: the installer exited with $rc" >&2
+    return 1
+  fi
+  [ -f "$app_dir/launched.txt" ] || { echo "run.sh: \"Done\" did not start the demo app" >&2; return 1; }
+  return 0
+}
+
+if [ "${1:-}" = --inside ]; then
+  # Inside the private namespaces: the service runs, kestravon.test is loopback.
+  export WINEPREFIX=$KESTRAVON_HARNESS_STATE/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  installer=$build/app/KestravonInstaller.exe
+  app_dir=$(find "$WINEPREFIX/drive_c/users" -maxdepth 1 -mindepth 1 -type d ! -name Public | head -n 1)/AppData/Roaming/Kestravon
+  rm -f "$app_dir/launched.txt"
+  rc=0
+  if [ -n "${KESTRAVON_DEMO_HEADLESS:-}" ]; then
+    drive_installer "$installer" "$app_dir" || rc=$?
+  else
+    wine "$installer" || rc=$?
+  fi
+  if [ -f "$app_dir/launched.txt" ]; then
+    echo "The demo app was started:"
+    iconv -f UTF-16LE -t UTF-8 "$app_dir/launched.txt" | tr -d '\r' | sed 's/^/    /'
+  fi
+  exit "$rc"
+fi
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "run.sh: run this as root (the demo release service lives in a private network namespace)" >&2
+  exit 1
+fi
+scripts/install-deps.sh
+jobs=$(nproc)
+cmake --preset windows-test >/dev/null
+cmake --build --preset windows-test -j "$jobs" --target KestravonInstaller kestravon_standins trust_ca
+cmake --preset native >/dev/null
+cmake --build --preset native -j "$jobs" --target kestravon-publish
+
+export KESTRAVON_HARNESS_STATE=$build/harness KESTRAVON_BUILD_DIR=$build KESTRAVON_SOURCE_DIR=$source_dir
+tests/harness/prepare-prefix.sh
+
+# The demo release: the NSIS demo setup and the manifest that names it.
+rm -rf "$release"
+mkdir -p "$release/files"
+cp "$build/standins/kestravon-setup.exe" "$release/files/KestravonSetup.exe"
+build/native/tools/publish/kestravon-publish --url https://kestravon.test/files/KestravonSetup.exe \
+  --version 1.0.0 --setup "$release/files/KestravonSetup.exe" --out "$release/manifest.json"
+
+xvfb_state=""
+if [ -z "${DISPLAY:-}" ]; then
+  # Our own Xvfb (own state folder), so the tests' shared display is never touched.
+  xvfb_state=$shots/xvfb
+  KESTRAVON_HARNESS_STATE=$xvfb_state tests/harness/xvfb.sh stop  # left by an interrupted run
+  rm -rf "$shots"
+  mkdir -p "$shots"
+  KESTRAVON_HARNESS_STATE=$xvfb_state tests/harness/xvfb.sh start >/dev/null
+  trap 'KESTRAVON_HARNESS_STATE=$xvfb_state tests/harness/xvfb.sh stop' EXIT
+  DISPLAY=$(cat "$xvfb_state/display")
+  export DISPLAY KESTRAVON_DEMO_HEADLESS=1
+  echo "No DISPLAY: driving the installer on Xvfb $DISPLAY"
+else
+  echo "Starting the installer on $DISPLAY: press \"Install Kestravon\"."
+fi
+
+rc=0
+tests/harness/netns-run.sh --service-dir "$release" "$0" --inside || rc=$?
+if [ -n "$xvfb_state" ]; then
+  echo "Screenshots:"
+  for name in idle installing success failure; do
+    [ -f "$shots/$name.png" ] && echo "    $shots/$name.png"
+  done
+  if [ "$rc" -eq 0 ]; then echo "The demo installation succeeded."; else echo "The demo installation failed." >&2; fi
+fi
+exit "$rc"

@@ -1,0 +1,216 @@
+// The real installer's window driven with real input: Try Again, the folder picker, and
+// the installing screen's bar on screen while a download hangs.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <windows.h>
+
+#include "pipeline/messages.h"
+#include "setup/path_rules.h"
+#include "tests/app/bitmap_file.h"
+#include "tests/app/end_to_end_fixture.h"
+#include "tests/app/live_installer.h"
+#include "tests/app/release_support.h"
+#include "tests/app/screen_text.h"
+
+namespace {
+
+constexpr wchar_t PickerTitle[] = L"Choose Kestravon install folder";
+
+struct Search {
+    DWORD processId;
+    HWND found;
+};
+
+// The picker's dialog, a top-level window of the installer's process.
+HWND FindPickerDialog(DWORD processId) {
+    Search search{processId, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            wchar_t title[128] = {};
+            InternalGetWindowText(window, title, 128);  // never blocks on a busy thread
+            if (owner != s->processId || !IsWindowVisible(window) || std::wstring(title) != PickerTitle) return TRUE;
+            s->found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND WaitForPickerDialog(DWORD processId) {
+    for (int i = 0; i < 300; ++i) {
+        if (HWND dialog = FindPickerDialog(processId)) return dialog;
+        Sleep(100);
+    }
+    return nullptr;
+}
+
+// The dialog's file name box: edt1, or the Edit inside the combo cmb13.
+HWND FindNameBox(HWND dialog) {
+    Search search{0, nullptr};
+    EnumChildWindows(
+        dialog,
+        [](HWND child, LPARAM param) -> BOOL {
+            wchar_t className[64] = {};
+            GetClassNameW(child, className, 64);
+            if (_wcsicmp(className, L"Edit") != 0 || !IsWindowVisible(child) || !IsWindowEnabled(child)) return TRUE;
+            if (GetDlgCtrlID(child) != 0x480 && GetDlgCtrlID(GetParent(child)) != 0x47c) return TRUE;
+            reinterpret_cast<Search*>(param)->found = child;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Keys go to the control's queue: under Wine 8 an Escape sent with SendInput leaves the
+// next dialog of that thread unable to open.
+void PressKey(HWND target, WPARAM key) {
+    PostMessageW(target, WM_KEYDOWN, key, 0x00000001);
+    PostMessageW(target, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
+}
+
+// Types `path` into the name box and presses Return, or presses Escape when `path` is
+// empty; retries while the dialog stays open, cancels it as a last resort. True when
+// the input itself closed it.
+bool DrivePicker(HWND dialog, const std::wstring& path) {
+    Sleep(700);  // let the dialog fill its view first
+    for (int attempt = 0; attempt < 10 && IsWindow(dialog); ++attempt) {
+        HWND nameBox = FindNameBox(dialog);
+        if (!nameBox) {
+            Sleep(250);
+            continue;
+        }
+        if (path.empty()) {
+            PressKey(nameBox, VK_ESCAPE);
+        } else {
+            SendMessageW(nameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+            PressKey(nameBox, VK_RETURN);
+        }
+        Sleep(1000);
+    }
+    const bool closedByInput = !IsWindow(dialog);
+    for (int i = 0; i < 20 && IsWindow(dialog); ++i) {
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        Sleep(500);
+    }
+    return closedByInput;
+}
+
+std::wstring ScratchFolder(const wchar_t* name) {
+    wchar_t buffer[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH, buffer);
+    return JoinPath(NormalizePath(buffer), std::wstring(name) + L"-" + std::to_wstring(GetCurrentProcessId()));
+}
+
+void ExpectClosesWithZero(ChildProcess& child, HWND window) {
+    ASSERT_TRUE(PostMessageW(window, WM_CLOSE, 0, 0));
+    ASSERT_EQ(WaitForSingleObject(child.info.hProcess, 10000), WAIT_OBJECT_0);
+    DWORD exitCode = 1234;
+    GetExitCodeProcess(child.info.hProcess, &exitCode);
+    EXPECT_EQ(exitCode, 0u);
+}
+
+TEST_F(EndToEndTest, TryAgainStartsAFreshRunThatSucceeds) {
+    ASSERT_TRUE(PublishRelease(setup, std::string(64, 'a')));
+    ChildProcess child;
+    HWND window = StartAndPressInstall(child);
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(WaitForText(window, MainButton(L"Try Again"), 60000)) << "no failure screen within a minute";
+    EXPECT_FALSE(Exists(JoinPath(folder, L"kestravon.exe")));
+
+    ASSERT_TRUE(PublishRelease(setup, Sha256Hex(setup)));  // the release is fixed
+    ClickAt(window, 280, 322);
+    ASSERT_TRUE(WaitForText(window, MainButton(L"Done"), 120000)) << "the second run did not succeed";
+    EXPECT_TRUE(ShowsText(window, HeadlineText(L"Kestravon is ready")));
+    EXPECT_TRUE(Exists(JoinPath(folder, L"kestravon.exe")));
+    ExpectClosesWithZero(child, window);
+}
+
+TEST_F(EndToEndTest, TheFolderPickedWithChangeIsShownAndInstalledInto) {
+    ASSERT_TRUE(PublishRelease(setup, Sha256Hex(setup)));
+    const std::wstring chosen = ScratchFolder(L"kestravon-chosen");
+    ASSERT_TRUE(CreateDirectoryW(chosen.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    ChildProcess child;
+    HWND window = StartIdle(child);
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(ShowsText(window, FolderText(folder)));
+
+    // Cancelled: nothing changes.
+    ClickAt(window, 464, 241);
+    HWND dialog = WaitForPickerDialog(child.info.dwProcessId);
+    ASSERT_NE(dialog, nullptr) << "\"Change\" opened no picker";
+    EXPECT_TRUE(DrivePicker(dialog, L""));
+    EXPECT_TRUE(WaitForText(window, FolderText(folder), 5000));
+    EXPECT_TRUE(ShowsText(window, MainButton(L"Install Kestravon")));
+
+    // Chosen: the idle screen shows it and the setup installs there.
+    ClickAt(window, 464, 241);
+    dialog = WaitForPickerDialog(child.info.dwProcessId);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(DrivePicker(dialog, chosen));
+    ASSERT_TRUE(WaitForText(window, FolderText(chosen), 5000)) << "the chosen folder is not shown";
+    EXPECT_TRUE(ShowsText(window, HeadlineText(L"Install Kestravon")));
+
+    ClickAt(window, 280, 322);
+    ASSERT_TRUE(WaitForText(window, MainButton(L"Done"), 120000)) << "no success screen within two minutes";
+    EXPECT_TRUE(Exists(JoinPath(chosen, L"kestravon.exe")));
+    EXPECT_FALSE(Exists(JoinPath(folder, L"kestravon.exe")));
+    ExpectClosesWithZero(child, window);
+    for (const wchar_t* name : {L"kestravon.exe", L"setup-commandline.txt"}) {
+        DeleteFileW(JoinPath(chosen, name).c_str());
+    }
+    RemoveDirectoryW(chosen.c_str());
+}
+
+// Port 9444 never answers, so the download hangs on the installing screen for about
+// ten seconds before it fails: time to set the bar from outside and look at it.
+TEST_F(EndToEndTest, TheBarOnScreenFollowsProgressWhileTheDownloadHangs) {
+    ASSERT_TRUE(PublishRelease(setup, Sha256Hex(setup), "https://kestravon.test:9444/files/KestravonSetup.exe"));
+    ChildProcess child;
+    HWND window = StartAndPressInstall(child);
+    ASSERT_NE(window, nullptr);
+    // After this status the worker posts nothing until the request fails.
+    ASSERT_TRUE(WaitForText(window, StatusTitleText(L"Downloading Kestravon"), 30000));
+
+    struct Case {
+        int posted;
+        int width;  // of the blue fill; 0 for none
+        const wchar_t* text;
+    };
+    const Case cases[] = {{0, 0, L"0%"},        {1, 10, L"1%"},      {3, 14, L"3%"},
+                          {50, 240, L"50%"},    {100, 480, L"100%"}, {150, 480, L"100%"}};
+    RECT frame{};
+    GetWindowRect(window, &frame);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.posted);
+        ASSERT_TRUE(PostMessageW(window, WM_APP_PROGRESS, static_cast<WPARAM>(c.posted), 0));
+        EXPECT_TRUE(WaitForText(window, PercentText(c.text), 2000));
+        const std::vector<std::uint32_t> pixels = CaptureScreen(frame);
+        ASSERT_EQ(pixels.size(), 560u * 380u);
+        SaveBitmap(BuildTreeFile(L"live_installing_" + std::to_wstring(c.posted) + L".bmp"), pixels, 560, 380);
+        EXPECT_EQ(PixelAt(pixels, 60, 305), BusyButton);
+        if (c.width == 0) {
+            EXPECT_EQ(PixelAt(pixels, 45, 235), Control);
+        } else {
+            EXPECT_EQ(PixelAt(pixels, 40 + c.width / 2, 235), Accent);
+            EXPECT_EQ(PixelAt(pixels, 40 + c.width - 1, 235), Accent) << "last column of the fill";
+        }
+        if (c.width < 480) EXPECT_EQ(PixelAt(pixels, 40 + c.width, 235), Control) << "first column of the track";
+    }
+
+    ASSERT_TRUE(WaitForText(window, MainButton(L"Try Again"), 60000)) << "the hanging download never failed";
+    EXPECT_TRUE(ShowsText(window, HeadlineText(L"Setup could not finish")));
+    EXPECT_TRUE(ShowsText(window, SubLineText(L"Kestravon server did not respond.")));
+    const std::vector<std::uint32_t> pixels = CaptureScreen(frame);
+    SaveBitmap(BuildTreeFile(L"live_failure.bmp"), pixels, 560, 380);
+    ExpectClosesWithZero(child, window);
+}
+
+}  // namespace

@@ -1,0 +1,66 @@
+// The demo release on the test service and the files an installation leaves, for the
+// installations through the real window.
+#include "tests/app/release_support.h"
+
+#include <bcrypt.h>
+
+#include "common/win_owners.h"
+#include "net/download.h"
+#include "setup/locations.h"
+#include "setup/path_rules.h"
+#include "tests/app/installer_path.h"
+#include "tests/net/service_client.h"
+
+namespace {
+
+void CloseAlgorithm(BCRYPT_ALG_HANDLE handle) { BCryptCloseAlgorithmProvider(handle, 0); }
+using UniqueAlgorithm = UniqueNullHandle<BCRYPT_ALG_HANDLE, CloseAlgorithm>;
+
+}  // namespace
+
+std::string ReadWholeFile(const std::wstring& path) {
+    UniqueFileHandle file(
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return std::string();
+    std::string bytes;
+    char buffer[65536];
+    DWORD read = 0;
+    while (ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) bytes.append(buffer, read);
+    return bytes;
+}
+
+std::string Sha256Hex(const std::string& data) {
+    UniqueAlgorithm algorithm;
+    if (BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0) != 0) return std::string();
+    unsigned char digest[32] = {};
+    if (BCryptHash(algorithm.get(), nullptr, 0, reinterpret_cast<PUCHAR>(const_cast<char*>(data.data())),
+                   static_cast<ULONG>(data.size()), digest, sizeof(digest)) != 0) {
+        return std::string();
+    }
+    return HexDigest(digest);
+}
+
+std::wstring StandinSetupPath() {
+    std::wstring path = InstallerExePath();
+    if (path.empty()) return path;
+    path.resize(path.size() - std::wstring(L"app\\KestravonInstaller.exe").size());
+    return path + L"standins\\kestravon-setup.exe";
+}
+
+bool PublishRelease(const std::string& setup, const std::string& sha256, const std::string& url) {
+    const std::string manifest = "{\"url\": \"" + url + "\", \"sha256\": \"" + sha256 +
+                                 "\", \"version\": \"1.0.0\", \"size\": " + std::to_string(setup.size()) + "}";
+    return WriteServedFile(L"KestravonSetup.exe", setup) && WriteManifest(manifest);
+}
+
+std::wstring DefaultFolder() { return JoinPath(DefaultInstallFolder(), L"Kestravon"); }
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool WaitForFile(const std::wstring& path, DWORD timeoutMs) {
+    for (DWORD waited = 0; waited < timeoutMs; waited += 100) {
+        if (Exists(path)) return true;
+        Sleep(100);
+    }
+    return Exists(path);
+}

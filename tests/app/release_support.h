@@ -1,0 +1,21 @@
+// The demo release on the test service and the files an installation leaves, for the
+// installations through the real window.
+#pragma once
+
+#include <string>
+
+#include <windows.h>
+
+constexpr char DemoSetupUrl[] = "https://kestravon.test/files/KestravonSetup.exe";
+
+std::string ReadWholeFile(const std::wstring& path);
+// Lower-case hex SHA-256 of `data`; empty on failure.
+std::string Sha256Hex(const std::string& data);
+// The NSIS stand-in setup that installs kestravon.exe with /S /D=<folder>.
+std::wstring StandinSetupPath();
+// Serves `setup` as files/KestravonSetup.exe and a manifest naming `url` with `sha256`.
+bool PublishRelease(const std::string& setup, const std::string& sha256, const std::string& url = DemoSetupUrl);
+// The folder the installer starts with, computed the same way.
+std::wstring DefaultFolder();
+bool Exists(const std::wstring& path);
+bool WaitForFile(const std::wstring& path, DWORD timeoutMs);

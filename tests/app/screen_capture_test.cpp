@@ -1,0 +1,101 @@
+// The installer's own window shown on Xvfb and read back from the screen: the failure
+// screens that no live installation can reach on demand.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/state.h"
+#include "pipeline/messages.h"
+#include "tests/app/app_fakes.h"
+#include "tests/app/bitmap_file.h"
+#include "tests/app/live_installer.h"
+#include "tests/app/screen_text.h"
+#include "tests/app/test_window.h"
+
+namespace {
+
+class ScreenCaptureTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetInstallerState(g_state);
+        g_fakes = AppFakes{};
+        g_state.installFolder = L"C:\\Users\\Ana\\AppData\\Roaming\\Kestravon";
+        window = CreateTestInstallerWindow();
+        ASSERT_NE(window, nullptr);
+        ShowWindow(window, SW_SHOWNORMAL);
+        SetForegroundWindow(window);
+        PumpMessages();
+    }
+    void TearDown() override { DestroyTestInstallerWindow(window); }
+
+    // Keeps this thread's window painting while waiting for `expected` on screen.
+    bool Shows(const ScreenText& expected) {
+        for (int i = 0; i < 60; ++i) {
+            PumpMessages();
+            UpdateWindow(window);
+            if (ShowsText(window, expected)) return true;
+            Sleep(50);
+        }
+        return false;
+    }
+
+    std::vector<std::uint32_t> Capture(const wchar_t* name) {
+        RECT frame{};
+        GetWindowRect(window, &frame);
+        std::vector<std::uint32_t> pixels = CaptureScreen(frame);
+        if (pixels.size() == 560u * 380u) SaveBitmap(BuildTreeFile(name), pixels, 560, 380);
+        return pixels;
+    }
+
+    HWND window = nullptr;
+};
+
+TEST_F(ScreenCaptureTest, FailureScreensShowTheirSentence) {
+    struct Case {
+        const char* name;
+        const wchar_t* posted;  // null: no text at all
+        const wchar_t* shown;
+        const wchar_t* shot;
+    };
+    const Case cases[] = {
+        {"a sentence", L"The installer download was interrupted.", L"The installer download was interrupted.",
+         L"screen_failure.bmp"},
+        {"an empty sentence", L"", L"Please try again.", L"screen_failure_empty.bmp"},
+        {"no text", nullptr, L"An unexpected error occurred.", L"screen_failure_null.bmp"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.posted) {
+            PostFailure(c.posted);
+        } else {
+            PostMessageW(window, WM_APP_FAILED, 0, 0);
+        }
+        EXPECT_TRUE(Shows(SubLineText(c.shown)));
+        EXPECT_TRUE(ShowsText(window, HeadlineText(L"Setup could not finish")));
+        EXPECT_TRUE(ShowsText(window, MainButton(L"Try Again")));
+        EXPECT_TRUE(ShowsText(window, FolderText(g_state.installFolder)));
+        const std::vector<std::uint32_t> pixels = Capture(c.shot);
+        ASSERT_EQ(pixels.size(), 560u * 380u);
+        EXPECT_EQ(PixelAt(pixels, 47, 241), LocationBox);
+        EXPECT_EQ(PixelAt(pixels, 428, 241), Control);  // "Change"
+        EXPECT_EQ(PixelAt(pixels, 60, 305), Accent);
+    }
+}
+
+TEST_F(ScreenCaptureTest, AClickWithARelativeFolderShowsTheRejection) {
+    g_state.installFolder = L"Kestravon";
+    InvalidateRect(window, nullptr, FALSE);
+    ASSERT_TRUE(Shows(FolderText(L"Kestravon")));
+    ClickAt(window, 280, 322);  // real input through the system's queue
+    ASSERT_TRUE(Shows(SubLineText(L"Choose a valid installation folder.")));
+    EXPECT_FALSE(g_state.installing.load());
+    EXPECT_TRUE(ShowsText(window, HeadlineText(L"Setup could not finish")));
+    EXPECT_TRUE(ShowsText(window, MainButton(L"Try Again")));
+    EXPECT_TRUE(ShowsText(window, FolderText(L"Kestravon")));
+    const std::vector<std::uint32_t> pixels = Capture(L"screen_rejected_folder.bmp");
+    ASSERT_EQ(pixels.size(), 560u * 380u);
+    EXPECT_EQ(PixelAt(pixels, 60, 305), Accent);
+}
+
+}  // namespace

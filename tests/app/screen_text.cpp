@@ -1,0 +1,69 @@
+// Text and colours of the installer window as they appear on the live screen.
+#include "tests/app/screen_text.h"
+
+#include <vector>
+
+#include "app/paint.h"
+#include "app/startup.h"
+#include "app/state.h"
+#include "common/win_owners.h"
+#include "tests/app/live_installer.h"
+#include "tests/app/test_window.h"
+
+namespace {
+
+constexpr UINT Left = DT_LEFT | DT_VCENTER | DT_SINGLELINE;
+
+}  // namespace
+
+bool ShowsText(HWND window, const ScreenText& expected) {
+    RECT frame{};
+    GetWindowRect(window, &frame);
+    const std::vector<std::uint32_t> screen = CaptureScreen(frame);
+    if (screen.size() != 560u * 380u) return false;
+    UniqueHfont font(CreateUiFont(expected.fontHeight, expected.fontWeight));
+    Canvas reference(560, 380);
+    UniqueGdiObject brush(CreateSolidBrush(Background));
+    const RECT all{0, 0, 560, 380};
+    FillRect(reference.dc.get(), &all, static_cast<HBRUSH>(brush.get()));
+    if (expected.box.right > expected.box.left) FillRoundRect(reference.dc.get(), expected.box, expected.corner, expected.fill);
+    DrawLabel(reference.dc.get(), expected.text, expected.rect, font.get(), expected.colour, expected.format);
+    for (int y = expected.rect.top; y < expected.rect.bottom; ++y) {
+        for (int x = expected.rect.left; x < expected.rect.right; ++x) {
+            if (PixelAt(screen, x, y) != reference.At(x, y)) return false;
+        }
+    }
+    return true;
+}
+
+bool WaitForText(HWND window, const ScreenText& expected, DWORD timeoutMs) {
+    for (DWORD waited = 0; waited < timeoutMs; waited += 250) {
+        if (ShowsText(window, expected)) return true;
+        Sleep(250);
+    }
+    return ShowsText(window, expected);
+}
+
+ScreenText MainButton(const wchar_t* label) {
+    return {label, MainButtonRect, 15, 700, White, Accent, MainButtonRect, 16, DT_CENTER | DT_VCENTER | DT_SINGLELINE};
+}
+
+ScreenText HeadlineText(const wchar_t* text) {
+    return {text, HeadlineRect, 25, 600, Headline, Background, RECT{}, 0, Left};
+}
+
+ScreenText SubLineText(const std::wstring& text) {
+    return {text, SubLineRect, 15, 600, SubLineOutcome, Background, RECT{}, 0, Left | DT_END_ELLIPSIS};
+}
+
+ScreenText FolderText(const std::wstring& folder) {
+    return {folder, FolderTextRect, 14, 400, SubLineOutcome, LocationBox, LocationBoxRect, 12, Left | DT_PATH_ELLIPSIS};
+}
+
+ScreenText StatusTitleText(const std::wstring& text) {
+    return {text, SubLineRect, 15, 600, SubLineInstalling, Background, RECT{}, 0, Left | DT_END_ELLIPSIS};
+}
+
+ScreenText PercentText(const std::wstring& text) {
+    return {text, PercentRect, 13, 500, Percent, Background, RECT{}, 0, DT_RIGHT | DT_VCENTER | DT_SINGLELINE};
+}
