@@ -9,6 +9,9 @@
 #   mode probe:     run the program; it must exit with 0.
 #   mode installer: run it through close_runner, which closes its window; exit 77
 #                   (skipped) when the program never showed its window.
+#   mode install:   run the runner (a test program, inside netns-run.sh), which starts
+#                   the program from its folder in the planted working directory and
+#                   installs through its window; it must exit with 0.
 set -euo pipefail
 plant=$1 control=$2 mode=$3 program=$4 runner=${5:-}
 here=$(cd "$(dirname "$0")" && pwd)
@@ -51,8 +54,16 @@ rm -f "$work/markers"/*
 # a KnownDLL and imports no version.dll, so for a program that imports user32 the
 # override would test Wine, not us: version.dll stays planted, with Wine's default
 # order. The probe, which imports no user32, checks version.dll with the override.
+# bcrypt.dll likewise during an installation: the installer loads winhttp.dll from
+# System32 after SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32), and on its first
+# TLS connection Wine's winhttp loads Wine's crypt32, whose import of bcrypt.dll Wine 8
+# resolves through the executable's folder; Windows resolves it within System32.
+# bcrypt.dll stays planted there, with Wine's default order; the probe and the
+# start-and-close run check it with the override.
 if [ "$mode" = installer ]; then
   export WINEDLLOVERRIDES="winhttp,bcrypt,dwmapi,uxtheme=n,b;mscoree,mshtml="
+elif [ "$mode" = install ]; then
+  export WINEDLLOVERRIDES="winhttp,dwmapi,uxtheme=n,b;mscoree,mshtml="
 fi
 
 status=0
@@ -63,6 +74,10 @@ case $mode in
   installer)
     (cd "$work/tools" && "$here/../harness/wine-run.sh" "$work/tools/$(basename "$runner")" \
       "$(windows_path "$work/bin/$(basename "$program")")" "$(windows_path "$work/cwd")" 30) || status=$?
+    ;;
+  install)
+    (cd "$work/tools" && KESTRAVON_PLANT_INSTALLER="$work/bin/$(basename "$program")" KESTRAVON_PLANT_CWD="$work/cwd" \
+      "$here/../harness/wine-run.sh" "$work/tools/$(basename "$runner")") || status=$?
     ;;
   *) echo "unknown mode $mode"; exit 2 ;;
 esac
