@@ -1,5 +1,6 @@
-// A whole installation by the real installer started beside planted system DLLs, with
-// Wine told to prefer native copies: it must succeed and load none of the plants.
+// Run by planting_test.sh (mode install): a whole installation by the installer copy that
+// lies beside planted system DLLs, started in a planted working directory; the script
+// then checks that no plant was loaded.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
