@@ -9,10 +9,17 @@ scripts/install-deps.sh
 jobs=$(nproc)
 for preset in native fuzz windows-test windows-clang; do
   cmake --preset "$preset" ${KESTRAVON_WERROR:+-DKESTRAVON_WERROR=ON} >/dev/null
-  cmake --build --preset "$preset" -j "$jobs"
+  if [ "$preset" = windows-clang ]; then
+    # GNU ld notes, hundreds of times, that clang pads a few runtime type-info sections
+    # differently from GCC; their contents are the same (see the clang toolchain file).
+    cmake --build --preset "$preset" -j "$jobs" 2>&1 \
+      | { grep -v "duplicate section .* has different size$" || true; }
+  else
+    cmake --build --preset "$preset" -j "$jobs"
+  fi
 done
 scripts/lint.sh
-# One ctest run over the three build trees, so there is one summary.
+# One ctest run over the three tested build trees, so there is one summary.
 mkdir -p build/all
 {
   echo "subdirs(\"$PWD/build/native\")"
