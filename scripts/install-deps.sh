@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang clang-tidy libclang-rt-14-dev googletest
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  wine64 xvfb xdotool x11-utils imagemagick
+  wine wine64 xvfb xdotool x11-utils imagemagick
   nsis openssl osslsigncode python3 iproute2 util-linux curl time
 )
 missing=()
@@ -20,4 +20,6 @@ fi
 echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq
-apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# With recommends: Wine's GnuTLS (its TLS), its X11 extension libraries (the window
+# tests' pixels) and the `wine` launcher itself come that way.
+apt-get install -y -qq "${missing[@]}" >/dev/null
