@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
-# Static analysis: clang-tidy with the checks in .clang-tidy over the project's own
-# sources (not GoogleTest, not generated files). Windows code and tests are analysed
-# with the compile commands of the clang MinGW tree, host-only code with those of
-# the native and fuzz trees. Prints each finding and exits non-zero if there is one.
+# Static analysis: the include layers (scripts/check_layers.py), then clang-tidy with the
+# checks in .clang-tidy over the project's own sources (not GoogleTest, not generated
+# files). Windows code and tests are analysed with the compile commands of the clang
+# MinGW tree, host-only code with those of the native and fuzz trees. Prints each
+# finding and exits non-zero if there is one.
 #   scripts/lint.sh [file...]   (all files by default)
 set -euo pipefail
 wanted=()
 for name in "$@"; do wanted+=("$(realpath "$name")"); done
 cd "$(dirname "$0")/.."
 root=$PWD
+# Includes follow the layers; cheap, so it runs first and on every call.
+python3 scripts/check_layers.py "$root"
 jobs=${KESTRAVON_LINT_JOBS:-$(nproc)}
 tidy=$(command -v clang-tidy-14 || command -v clang-tidy || true)
 if [ -z "$tidy" ]; then
