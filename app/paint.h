@@ -8,6 +8,8 @@
 #include "app/state.h"
 
 void PaintInstallerWindow(HWND window);
+// The percentage the progress bar shows: progress clamped to 0..100.
+int ShownPercent(const InstallerState& state);
 // Draws every element from `state` into `dc`; the window's paint and tests share it.
 void PaintInstallerContents(HDC dc, const RECT& client, const InstallerState& state);
 void FillRoundRect(HDC dc, const RECT& rect, int corner, COLORREF colour);

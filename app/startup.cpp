@@ -3,6 +3,7 @@
 
 #include <objbase.h>
 
+#include "app/layout.h"
 #include "app/state.h"
 #include "app/window.h"
 #include "setup/locations.h"

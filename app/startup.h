@@ -3,9 +3,11 @@
 
 #include <windows.h>
 
+#include "res/resource.h"
+
 constexpr wchar_t InstallerWindowClass[] = L"KestravonInstallerWindow";
 constexpr wchar_t InstallerWindowTitle[] = L"Kestravon Installer";
-constexpr int AppIconId = 101;
+constexpr int AppIconId = IDI_KESTRAVON;
 
 // The whole life of the process after the runtime's start-up; returns the exit code.
 int RunInstaller(HINSTANCE instance);

@@ -13,3 +13,5 @@ endif()
 
 set(KESTRAVON_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/service_host.h.in ${KESTRAVON_GENERATED_DIR}/service_host.h @ONLY)
+# The product version lives in project(); everything else reads it from here.
+configure_file(${CMAKE_CURRENT_LIST_DIR}/version.h.in ${KESTRAVON_GENERATED_DIR}/version.h @ONLY)

@@ -4,31 +4,14 @@
 #include <functional>
 #include <string>
 
+#include "app/layout.h"
 #include "app/paint.h"
+#include "app/palette.h"
 #include "app/state.h"
 #include "tests/app/bitmap_file.h"
 #include "tests/app/test_window.h"
 
 namespace {
-
-constexpr COLORREF Background = RGB(16, 19, 25);
-constexpr COLORREF Accent = RGB(46, 124, 246);
-constexpr COLORREF Wordmark = RGB(244, 247, 251);
-constexpr COLORREF Tagline = RGB(119, 128, 140);
-constexpr COLORREF CloseGlyph = RGB(122, 130, 141);
-constexpr COLORREF Headline = RGB(247, 249, 252);
-constexpr COLORREF SubLineIdle = RGB(146, 154, 166);
-constexpr COLORREF SubLineInstalling = RGB(212, 217, 224);
-constexpr COLORREF SubLineOutcome = RGB(170, 178, 189);
-constexpr COLORREF Label = RGB(111, 120, 132);
-constexpr COLORREF LocationBox = RGB(23, 27, 34);
-constexpr COLORREF Control = RGB(32, 38, 49);
-constexpr COLORREF ChangeText = RGB(215, 220, 227);
-constexpr COLORREF Percent = RGB(127, 138, 152);
-constexpr COLORREF OptionLabel = RGB(205, 211, 219);
-constexpr COLORREF White = RGB(255, 255, 255);
-constexpr COLORREF BusyButton = RGB(24, 29, 37);
-constexpr COLORREF BusyLabel = RGB(103, 113, 126);
 
 constexpr UINT Left = DT_LEFT | DT_VCENTER | DT_SINGLELINE;
 constexpr UINT Centre = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
@@ -94,7 +77,7 @@ protected:
 
     ::testing::AssertionResult ShowsLabelOnBackground(const std::wstring& text, const RECT& rect, HFONT font,
                                                       COLORREF colour, UINT format) {
-        return ShowsLabel(text, rect, font, colour, format, [](HDC dc) { FillBackground(dc, Background); });
+        return ShowsLabel(text, rect, font, colour, format, [](HDC dc) { FillBackground(dc, BackgroundColour); });
     }
 
     static void FillBackground(HDC dc, COLORREF colour) {
@@ -126,17 +109,17 @@ TEST_F(PaintTest, HeaderAndFrameAreTheSameOnEveryScreen) {
         SCOPED_TRACE(Name(screen));
         Enter(screen);
         Paint();
-        EXPECT_EQ(canvas.At(0, 0), Accent);
-        EXPECT_EQ(canvas.At(280, 1), Accent);
-        EXPECT_EQ(canvas.At(559, 1), Accent);
-        EXPECT_EQ(canvas.At(280, 2), Background);
-        EXPECT_EQ(canvas.At(20, 20), Background);
-        EXPECT_EQ(canvas.At(5, 200), Background);
-        EXPECT_EQ(canvas.At(555, 375), Background);
-        EXPECT_EQ(CountOther(canvas, RECT{40, 38, 74, 72}, Background), 0);  // no icon loaded
-        EXPECT_TRUE(ShowsLabelOnBackground(L"KESTRAVON", RECT{86, 34, 330, 61}, state.fontBold, Wordmark, Left));
-        EXPECT_TRUE(ShowsLabelOnBackground(L"WINDOWS INSTALLER", RECT{86, 57, 340, 82}, state.fontSmall, Tagline, Left));
-        EXPECT_TRUE(ShowsLabelOnBackground(L"x", CloseButtonRect, state.fontEmphasis, CloseGlyph, Centre));
+        EXPECT_EQ(canvas.At(0, 0), AccentColour);
+        EXPECT_EQ(canvas.At(280, 1), AccentColour);
+        EXPECT_EQ(canvas.At(559, 1), AccentColour);
+        EXPECT_EQ(canvas.At(280, 2), BackgroundColour);
+        EXPECT_EQ(canvas.At(20, 20), BackgroundColour);
+        EXPECT_EQ(canvas.At(5, 200), BackgroundColour);
+        EXPECT_EQ(canvas.At(555, 375), BackgroundColour);
+        EXPECT_EQ(CountOther(canvas, RECT{40, 38, 74, 72}, BackgroundColour), 0);  // no icon loaded
+        EXPECT_TRUE(ShowsLabelOnBackground(L"KESTRAVON", RECT{86, 34, 330, 61}, state.fontBold, WordmarkColour, Left));
+        EXPECT_TRUE(ShowsLabelOnBackground(L"WINDOWS INSTALLER", RECT{86, 57, 340, 82}, state.fontSmall, TaglineColour, Left));
+        EXPECT_TRUE(ShowsLabelOnBackground(L"x", CloseButtonRect, state.fontEmphasis, CloseGlyphColour, Centre));
     }
 }
 
@@ -144,8 +127,8 @@ TEST_F(PaintTest, TheIconIsDrawnWhenLoaded) {
     state.appIcon = LoadIconW(nullptr, IDI_APPLICATION);
     ASSERT_NE(state.appIcon, nullptr);
     Paint();
-    EXPECT_GT(CountOther(canvas, RECT{40, 38, 74, 72}, Background), 100);
-    EXPECT_EQ(CountOther(canvas, RECT{20, 38, 40, 72}, Background), 0);
+    EXPECT_GT(CountOther(canvas, RECT{40, 38, 74, 72}, BackgroundColour), 100);
+    EXPECT_EQ(CountOther(canvas, RECT{20, 38, 40, 72}, BackgroundColour), 0);
 }
 
 struct ScreenCase {
@@ -165,14 +148,14 @@ struct ScreenCase {
 
 TEST_F(PaintTest, EachScreenDrawsItsOwnBlocks) {
     const ScreenCase cases[] = {
-        {Screen::Idle, L"idle", L"Install Kestravon", L"Fast. Clean. Ready to launch.", SubLineIdle, LocationBox, Control,
-         LocationBox, LocationBox, Accent, White},
-        {Screen::Installing, L"installing", L"Setting up Kestravon", L"Downloading Kestravon", SubLineInstalling, Background,
-         Background, Control, Background, BusyButton, BusyLabel},
-        {Screen::Success, L"success", L"Kestravon is ready", L"Installation completed successfully.", SubLineOutcome, Background,
-         Background, Background, Accent, Accent, White},
-        {Screen::Failure, L"failure", L"Setup could not finish", L"The download was interrupted.", SubLineOutcome, LocationBox,
-         Control, LocationBox, LocationBox, Accent, White},
+        {Screen::Idle, L"idle", L"Install Kestravon", L"Fast. Clean. Ready to launch.", SubLineIdleColour, LocationBoxColour, ControlColour,
+         LocationBoxColour, LocationBoxColour, AccentColour, WhiteColour},
+        {Screen::Installing, L"installing", L"Setting up Kestravon", L"Downloading Kestravon", SubLineInstallingColour, BackgroundColour,
+         BackgroundColour, ControlColour, BackgroundColour, BusyButtonColour, BusyButtonLabelColour},
+        {Screen::Success, L"success", L"Kestravon is ready", L"Installation completed successfully.", SubLineOutcomeColour, BackgroundColour,
+         BackgroundColour, BackgroundColour, AccentColour, AccentColour, WhiteColour},
+        {Screen::Failure, L"failure", L"Setup could not finish", L"The download was interrupted.", SubLineOutcomeColour, LocationBoxColour,
+         ControlColour, LocationBoxColour, LocationBoxColour, AccentColour, WhiteColour},
     };
     for (const ScreenCase& c : cases) {
         SCOPED_TRACE(Name(c.screen));
@@ -180,7 +163,7 @@ TEST_F(PaintTest, EachScreenDrawsItsOwnBlocks) {
         Paint();
         const std::wstring file = BuildTreeFile(L"screen-" + std::wstring(c.file) + L".bmp");
         if (!file.empty()) SaveBitmap(file, std::vector<std::uint32_t>(canvas.bits, canvas.bits + 560 * 380), 560, 380);
-        EXPECT_TRUE(ShowsLabelOnBackground(c.headline, RECT{40, 104, 520, 143}, state.fontHeadline, Headline, Left));
+        EXPECT_TRUE(ShowsLabelOnBackground(c.headline, RECT{40, 104, 520, 143}, state.fontHeadline, HeadlineColour, Left));
         EXPECT_TRUE(ShowsLabelOnBackground(c.subLine, RECT{40, 145, 520, 178}, state.fontEmphasis, c.subLineColour,
                                            Left | DT_END_ELLIPSIS));
         EXPECT_EQ(canvas.At(47, 241), c.locationBox);
@@ -190,38 +173,38 @@ TEST_F(PaintTest, EachScreenDrawsItsOwnBlocks) {
         EXPECT_EQ(canvas.At(60, 305), c.button);
         EXPECT_TRUE(ShowsLabel(state.buttonLabel, MainButtonRect, state.fontBold, c.buttonLabel, Centre,
                                [&](HDC dc) {
-                                   FillBackground(dc, Background);
+                                   FillBackground(dc, BackgroundColour);
                                    FillRoundRect(dc, MainButtonRect, 16, c.button);
                                }));
 
         const bool locationBlock = c.screen == Screen::Idle || c.screen == Screen::Failure;
         const RECT locationLabel{40, 190, 220, 216};
         if (locationBlock) {
-            EXPECT_TRUE(ShowsLabelOnBackground(L"Install location", locationLabel, state.fontSmall, Label, Left));
-            EXPECT_TRUE(ShowsLabel(L"Change", ChangeButtonRect, state.fontSmall, ChangeText, Centre, [&](HDC dc) {
-                FillBackground(dc, Background);
-                FillRoundRect(dc, LocationBoxRect, 12, LocationBox);
-                FillRoundRect(dc, ChangeButtonRect, 10, Control);
+            EXPECT_TRUE(ShowsLabelOnBackground(L"Install location", locationLabel, state.fontSmall, LabelColour, Left));
+            EXPECT_TRUE(ShowsLabel(L"Change", ChangeButtonRect, state.fontSmall, ChangeTextColour, Centre, [&](HDC dc) {
+                FillBackground(dc, BackgroundColour);
+                FillRoundRect(dc, LocationBoxRect, 12, LocationBoxColour);
+                FillRoundRect(dc, ChangeButtonRect, 10, ControlColour);
             }));
-            EXPECT_TRUE(ShowsLabel(state.installFolder, RECT{54, 221, 414, 261}, state.fontBody, SubLineOutcome,
+            EXPECT_TRUE(ShowsLabel(state.installFolder, RECT{54, 221, 414, 261}, state.fontBody, SubLineOutcomeColour,
                                    Left | DT_PATH_ELLIPSIS, [&](HDC dc) {
-                                       FillBackground(dc, Background);
-                                       FillRoundRect(dc, LocationBoxRect, 12, LocationBox);
+                                       FillBackground(dc, BackgroundColour);
+                                       FillRoundRect(dc, LocationBoxRect, 12, LocationBoxColour);
                                    }));
         } else if (c.screen == Screen::Success) {
-            EXPECT_EQ(CountOther(canvas, locationLabel, Background), 0);
+            EXPECT_EQ(CountOther(canvas, locationLabel, BackgroundColour), 0);
         }
         if (c.screen == Screen::Installing) {
-            EXPECT_TRUE(ShowsLabelOnBackground(state.statusDetail, RECT{40, 186, 520, 214}, state.fontBody, Label,
+            EXPECT_TRUE(ShowsLabelOnBackground(state.statusDetail, RECT{40, 186, 520, 214}, state.fontBody, LabelColour,
                                                Left | DT_END_ELLIPSIS));
         } else {
-            EXPECT_EQ(CountEqual(canvas, RECT{465, 247, 520, 273}, Percent), 0);  // no percentage
+            EXPECT_EQ(CountEqual(canvas, RECT{465, 247, 520, 273}, PercentColour), 0);  // no percentage
         }
         if (c.screen == Screen::Success) {
             EXPECT_TRUE(
-                ShowsLabelOnBackground(L"Open Kestravon", RECT{68, 211, 260, 244}, state.fontBody, OptionLabel, Left));
+                ShowsLabelOnBackground(L"Open Kestravon", RECT{68, 211, 260, 244}, state.fontBody, OptionLabelColour, Left));
         } else {
-            EXPECT_EQ(CountEqual(canvas, RECT{68, 211, 260, 218}, OptionLabel), 0);
+            EXPECT_EQ(CountEqual(canvas, RECT{68, 211, 260, 218}, OptionLabelColour), 0);
         }
     }
 }
@@ -243,16 +226,16 @@ TEST_F(PaintTest, ProgressIsClampedAndNeverThinnerThanTenPixels) {
         state.progress.exchange(c.progress);
         Paint();
         // The middle row of the bar: accent from x = 40 for the fill's width, then track.
-        EXPECT_EQ(CountEqual(canvas, RECT{40, 235, 520, 236}, Accent), c.fillWidth);
-        if (c.fillWidth > 0) EXPECT_EQ(canvas.At(40 + c.fillWidth - 1, 235), Accent);
+        EXPECT_EQ(CountEqual(canvas, RECT{40, 235, 520, 236}, AccentColour), c.fillWidth);
+        if (c.fillWidth > 0) EXPECT_EQ(canvas.At(40 + c.fillWidth - 1, 235), AccentColour);
         if (c.fillWidth < 480) {
-            EXPECT_EQ(canvas.At(519, 235), Control);
-            EXPECT_EQ(canvas.At(40 + c.fillWidth + 1, 235), Control);
+            EXPECT_EQ(canvas.At(519, 235), ControlColour);
+            EXPECT_EQ(canvas.At(40 + c.fillWidth + 1, 235), ControlColour);
         }
-        EXPECT_EQ(canvas.At(39, 235), Background);
-        EXPECT_EQ(canvas.At(520, 235), Background);
-        EXPECT_EQ(CountOther(canvas, RECT{40, 241, 465, 247}, Background), 0);  // nothing under the bar
-        EXPECT_TRUE(ShowsLabelOnBackground(c.text, RECT{465, 247, 520, 273}, state.fontSmall, Percent, Right));
+        EXPECT_EQ(canvas.At(39, 235), BackgroundColour);
+        EXPECT_EQ(canvas.At(520, 235), BackgroundColour);
+        EXPECT_EQ(CountOther(canvas, RECT{40, 241, 465, 247}, BackgroundColour), 0);  // nothing under the bar
+        EXPECT_TRUE(ShowsLabelOnBackground(c.text, RECT{465, 247, 520, 273}, state.fontSmall, PercentColour, Right));
     }
 }
 
@@ -263,13 +246,13 @@ TEST_F(PaintTest, TheCheckMarkShowsOnlyWhileTheOptionIsOn) {
         Enter(Screen::Success);
         state.openAfterInstall = on;
         Paint();
-        EXPECT_EQ(canvas.At(41, 227), on ? Accent : Control);
-        const int white = CountEqual(canvas, Box, White);
+        EXPECT_EQ(canvas.At(41, 227), on ? AccentColour : ControlColour);
+        const int white = CountEqual(canvas, Box, WhiteColour);
         if (on) {
             EXPECT_GT(white, 12);
-            EXPECT_EQ(canvas.At(46, 229), White);  // on the first stroke
-            EXPECT_EQ(canvas.At(52, 226), White);  // on the second stroke
-            EXPECT_EQ(canvas.At(44, 222), Accent);  // above the tick
+            EXPECT_EQ(canvas.At(46, 229), WhiteColour);  // on the first stroke
+            EXPECT_EQ(canvas.At(52, 226), WhiteColour);  // on the second stroke
+            EXPECT_EQ(canvas.At(44, 222), AccentColour);  // above the tick
         } else {
             EXPECT_EQ(white, 0);
         }
@@ -281,7 +264,7 @@ TEST_F(PaintTest, AnEmptyFailureTextAsksToTryAgain) {
     state.statusDetail.clear();
     Paint();
     EXPECT_TRUE(ShowsLabelOnBackground(L"Please try again.", RECT{40, 145, 520, 178}, state.fontEmphasis,
-                                       SubLineOutcome, Left | DT_END_ELLIPSIS));
+                                       SubLineOutcomeColour, Left | DT_END_ELLIPSIS));
 }
 
 TEST_F(PaintTest, LongTextsStayInsideTheirRectangles) {
@@ -291,14 +274,14 @@ TEST_F(PaintTest, LongTextsStayInsideTheirRectangles) {
     state.statusDetail = longText;
     state.buttonLabel = longText;
     Paint();
-    EXPECT_EQ(CountOther(canvas, RECT{520, 100, 560, 300}, Background), 0);
-    EXPECT_TRUE(ShowsLabelOnBackground(longText, RECT{40, 145, 520, 178}, state.fontEmphasis, SubLineInstalling,
+    EXPECT_EQ(CountOther(canvas, RECT{520, 100, 560, 300}, BackgroundColour), 0);
+    EXPECT_TRUE(ShowsLabelOnBackground(longText, RECT{40, 145, 520, 178}, state.fontEmphasis, SubLineInstallingColour,
                                        Left | DT_END_ELLIPSIS));
 
     Enter(Screen::Idle);
     state.installFolder = L"C:\\" + std::wstring(300, L'a') + L"\\Kestravon";
     Paint();
-    EXPECT_EQ(CountOther(canvas, RECT{414, 221, 424, 261}, LocationBox), 0);  // between path and "Change"
+    EXPECT_EQ(CountOther(canvas, RECT{414, 221, 424, 261}, LocationBoxColour), 0);  // between path and "Change"
 }
 
 }  // namespace

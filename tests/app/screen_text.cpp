@@ -23,7 +23,7 @@ bool ShowsText(HWND window, const ScreenText& expected) {
     if (screen.size() != 560u * 380u) return false;
     UniqueHfont font(CreateUiFont(expected.fontHeight, expected.fontWeight));
     Canvas reference(560, 380);
-    UniqueGdiObject brush(CreateSolidBrush(Background));
+    UniqueGdiObject brush(CreateSolidBrush(BackgroundColour));
     const RECT all{0, 0, 560, 380};
     FillRect(reference.dc.get(), &all, static_cast<HBRUSH>(brush.get()));
     if (expected.box.right > expected.box.left) FillRoundRect(reference.dc.get(), expected.box, expected.corner, expected.fill);
@@ -45,25 +45,25 @@ bool WaitForText(HWND window, const ScreenText& expected, DWORD timeoutMs) {
 }
 
 ScreenText MainButton(const wchar_t* label) {
-    return {label, MainButtonRect, 15, 700, White, Accent, MainButtonRect, 16, DT_CENTER | DT_VCENTER | DT_SINGLELINE};
+    return {label, MainButtonRect, 15, 700, WhiteColour, AccentColour, MainButtonRect, 16, DT_CENTER | DT_VCENTER | DT_SINGLELINE};
 }
 
 ScreenText HeadlineText(const wchar_t* text) {
-    return {text, HeadlineRect, 25, 600, Headline, Background, RECT{}, 0, Left};
+    return {text, HeadlineRect, 25, 600, HeadlineColour, BackgroundColour, RECT{}, 0, Left};
 }
 
 ScreenText SubLineText(const std::wstring& text) {
-    return {text, SubLineRect, 15, 600, SubLineOutcome, Background, RECT{}, 0, Left | DT_END_ELLIPSIS};
+    return {text, SubLineRect, 15, 600, SubLineOutcomeColour, BackgroundColour, RECT{}, 0, Left | DT_END_ELLIPSIS};
 }
 
 ScreenText FolderText(const std::wstring& folder) {
-    return {folder, FolderTextRect, 14, 400, SubLineOutcome, LocationBox, LocationBoxRect, 12, Left | DT_PATH_ELLIPSIS};
+    return {folder, FolderTextRect, 14, 400, SubLineOutcomeColour, LocationBoxColour, LocationBoxRect, 12, Left | DT_PATH_ELLIPSIS};
 }
 
 ScreenText StatusTitleText(const std::wstring& text) {
-    return {text, SubLineRect, 15, 600, SubLineInstalling, Background, RECT{}, 0, Left | DT_END_ELLIPSIS};
+    return {text, SubLineRect, 15, 600, SubLineInstallingColour, BackgroundColour, RECT{}, 0, Left | DT_END_ELLIPSIS};
 }
 
 ScreenText PercentText(const std::wstring& text) {
-    return {text, PercentRect, 13, 500, Percent, Background, RECT{}, 0, DT_RIGHT | DT_VCENTER | DT_SINGLELINE};
+    return {text, PercentRect, 13, 500, PercentColour, BackgroundColour, RECT{}, 0, DT_RIGHT | DT_VCENTER | DT_SINGLELINE};
 }

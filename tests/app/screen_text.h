@@ -5,20 +5,8 @@
 
 #include <windows.h>
 
-constexpr COLORREF Background = RGB(16, 19, 25);
-constexpr COLORREF Accent = RGB(46, 124, 246);
-constexpr COLORREF Headline = RGB(247, 249, 252);
-constexpr COLORREF White = RGB(255, 255, 255);
-constexpr COLORREF SubLineOutcome = RGB(170, 178, 189);
-constexpr COLORREF SubLineInstalling = RGB(212, 217, 224);
-constexpr COLORREF LocationBox = RGB(23, 27, 34);
-constexpr COLORREF Control = RGB(32, 38, 49);
-constexpr COLORREF Percent = RGB(127, 138, 152);
-constexpr COLORREF BusyButton = RGB(24, 29, 37);
-constexpr RECT HeadlineRect{40, 104, 520, 143};
-constexpr RECT SubLineRect{40, 145, 520, 178};
-constexpr RECT FolderTextRect{54, 221, 414, 261};
-constexpr RECT PercentRect{465, 247, 520, 273};
+#include "app/layout.h"
+#include "app/palette.h"
 
 // One text as the painter draws it: same Wine, same substituted font, same pixels.
 struct ScreenText {

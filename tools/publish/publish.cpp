@@ -106,7 +106,8 @@ bool BuildManifest(const PublishInput& input, std::string& json, std::string& er
         return false;
     }
     if (input.size > MaxInstallerBytes) {
-        errorText = "The setup file is larger than the installer accepts (367001600 bytes).";
+        errorText =
+            "The setup file is larger than the installer accepts (" + std::to_string(MaxInstallerBytes) + " bytes).";
         return false;
     }
     const std::string text = ManifestJson(input);

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-// The installer refuses larger downloads; publishing one would only break installs.
-constexpr std::uint64_t MaxInstallerBytes = 367001600;
+#include "net/progress.h"  // MaxInstallerBytes: the installer refuses larger downloads
+
 
 struct PublishInput {
     std::string url;      // https URL of the setup program on the service host
