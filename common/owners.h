@@ -3,14 +3,15 @@
 
 #include <utility>
 
-// Traits: `Type`, `static Type Empty()` and `static void Close(Type)`.
+// Traits: `Type`, `static Type Empty()` and `static void Close(Type)`; optionally
+// `Dereferences` for owners of interface pointers, which then forward `->`.
 template <typename Traits>
 class UniqueOwner {
 public:
     using Type = typename Traits::Type;
 
     UniqueOwner() noexcept = default;
-    explicit UniqueOwner(Type value) noexcept : value_(value) {}
+    explicit UniqueOwner(Type value) noexcept : value_(std::move(value)) {}
     ~UniqueOwner() { reset(); }
 
     UniqueOwner(const UniqueOwner&) = delete;
@@ -24,19 +25,24 @@ public:
 
     Type get() const noexcept { return value_; }
     explicit operator bool() const noexcept { return value_ != Traits::Empty(); }
+    Type operator->() const noexcept
+        requires Traits::Dereferences
+    {
+        return value_;
+    }
 
     // Gives up ownership without closing.
     Type release() noexcept {
-        Type value = value_;
+        Type value = std::move(value_);
         value_ = Traits::Empty();
         return value;
     }
 
     // Takes `value` and closes what was held before, if anything.
     void reset(Type value = Traits::Empty()) noexcept {
-        Type old = value_;
-        value_ = value;
-        if (old != Traits::Empty()) Traits::Close(old);
+        Type old = std::move(value_);
+        value_ = std::move(value);
+        if (old != Traits::Empty()) Traits::Close(std::move(old));
     }
 
     // Closes what is held and returns the slot for an out-parameter.
@@ -59,4 +65,3 @@ struct NullHandleTraits {
 
 template <typename T, auto CloseFunction>
 using UniqueNullHandle = UniqueOwner<NullHandleTraits<T, CloseFunction>>;
-

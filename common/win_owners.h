@@ -1,42 +1,79 @@
-// Owners for the Windows handles that several folders use.
+// Every owner of a Windows resource the installer holds: kernel, file, GDI, COM,
+// WinHTTP and CNG handles, and the paired calls (paint, select) that must be undone.
 #pragma once
 
 #include <windows.h>
+#include <bcrypt.h>
 #include <objbase.h>
+#include <winhttp.h>
+
+#include <string>
 
 #include "common/owners.h"
 
+// Closes with `Close` and leaves the thread's last error as it was: an owner that ends
+// on a failure path must not overwrite the code the failing call left for its caller.
+template <auto Close, typename T>
+void CloseKeepingLastError(T value) noexcept {
+    const DWORD error = GetLastError();
+    Close(value);
+    SetLastError(error);
+}
+
+template <typename T, auto Close>
+using UniqueWinHandle = UniqueNullHandle<T, CloseKeepingLastError<Close, T>>;
+
 // Kernel handles whose empty value is null: processes, threads, events.
-using UniqueHandle = UniqueNullHandle<HANDLE, CloseHandle>;
+using UniqueHandle = UniqueWinHandle<HANDLE, CloseHandle>;
 
 // File handles, whose empty value is INVALID_HANDLE_VALUE.
 struct FileHandleTraits {
     using Type = HANDLE;
     static Type Empty() noexcept { return INVALID_HANDLE_VALUE; }
-    static void Close(Type value) noexcept { CloseHandle(value); }
+    static void Close(Type value) noexcept { CloseKeepingLastError<CloseHandle>(value); }
 };
 using UniqueFileHandle = UniqueOwner<FileHandleTraits>;
 
 // Deletes the named file when it ends, unless released: for files that must not
-// outlive a failure. The path string must outlive the owner.
-using FileRemoval = UniqueNullHandle<LPCWSTR, DeleteFileW>;
+// outlive a failure. It keeps its own copy of the path.
+struct FileRemovalTraits {
+    using Type = std::wstring;
+    static Type Empty() noexcept { return {}; }
+    static void Close(const Type& path) noexcept { CloseKeepingLastError<DeleteFileW>(path.c_str()); }
+};
+using FileRemoval = UniqueOwner<FileRemovalTraits>;
 
-// Pens, brushes, fonts, regions.
-using UniqueGdiObject = UniqueNullHandle<HGDIOBJ, DeleteObject>;
-using UniqueHfont = UniqueNullHandle<HFONT, DeleteObject>;
+// Pens, brushes, fonts, regions; memory DCs.
+using UniqueGdiObject = UniqueWinHandle<HGDIOBJ, DeleteObject>;
+using UniqueHfont = UniqueWinHandle<HFONT, DeleteObject>;
+using UniqueRegion = UniqueWinHandle<HRGN, DeleteObject>;
+using UniqueMemoryDc = UniqueWinHandle<HDC, DeleteDC>;
 
 // Memory the shell or COM hands out with CoTaskMemAlloc.
-using UniqueCoTaskMemString = UniqueNullHandle<PWSTR, CoTaskMemFree>;
+using UniqueCoTaskMemString = UniqueWinHandle<PWSTR, CoTaskMemFree>;
 
-// One COM interface pointer, released once.
+// One COM interface pointer, released once. `IID_PPV_ARGS(owner.put())` fills it.
 template <typename T>
 struct ComTraits {
     using Type = T*;
+    static constexpr bool Dereferences = true;
     static Type Empty() noexcept { return nullptr; }
-    static void Close(Type value) noexcept { value->Release(); }
+    static void Close(Type value) noexcept {
+        const DWORD error = GetLastError();
+        value->Release();
+        SetLastError(error);
+    }
 };
 template <typename T>
 using ComPtr = UniqueOwner<ComTraits<T>>;
+
+// WinHTTP session, connection and request handles.
+using WinHttpHandle = UniqueWinHandle<HINTERNET, WinHttpCloseHandle>;
+
+// CNG: an algorithm provider and the hash and key objects made from it.
+inline void CloseAlgorithmProvider(BCRYPT_ALG_HANDLE provider) { BCryptCloseAlgorithmProvider(provider, 0); }
+using UniqueAlgorithmProvider = UniqueWinHandle<BCRYPT_ALG_HANDLE, CloseAlgorithmProvider>;
+using UniqueHash = UniqueWinHandle<BCRYPT_HASH_HANDLE, BCryptDestroyHash>;
 
 // Selects an object into a DC and selects the previous one back when it ends.
 class SelectedObject {
@@ -51,4 +88,19 @@ public:
 private:
     HDC dc_;
     HGDIOBJ previous_;
+};
+
+// BeginPaint and its EndPaint.
+class PaintSession {
+public:
+    explicit PaintSession(HWND window) noexcept : window_(window), dc_(BeginPaint(window, &paint_)) {}
+    ~PaintSession() { EndPaint(window_, &paint_); }
+    PaintSession(const PaintSession&) = delete;
+    PaintSession& operator=(const PaintSession&) = delete;
+    HDC dc() const noexcept { return dc_; }
+
+private:
+    HWND window_;
+    PAINTSTRUCT paint_{};
+    HDC dc_;
 };

@@ -6,21 +6,28 @@
 #include <vector>
 
 #include "common/decimal.h"
+#include "version.h"
 
 namespace {
 
-constexpr wchar_t UserAgent[] = L"KestravonInstaller/1.0";
+constexpr wchar_t UserAgent[] = KESTRAVON_USER_AGENT_W;
 constexpr wchar_t NoCacheHeaders[] = L"Cache-Control: no-cache, no-store\r\nPragma: no-cache\r\n";
 
 // Resolves a Location against the URL it came from, the way WinHTTP follows it:
 // an absolute URL replaces it, "/..." replaces the path, anything else replaces the
-// last path segment. A relative Location never changes scheme or host.
+// last path segment. A relative Location never changes scheme or host; one that
+// would ("//host") is not resolved.
 bool ResolveRedirect(const std::wstring& current, const std::wstring& location, std::wstring& next) {
     UrlParts parts;
     if (CrackUrl(location, parts)) {
         next = location;
         return true;
     }
+    // "//host/path" (or any mix of the two slashes) names a host without a scheme.
+    // Whatever the HTTP stack makes of it, that host is not known here, so the final
+    // URL is not either: the hop is lost, and the final-URL check refuses it.
+    const auto isSlash = [](wchar_t c) { return c == L'/' || c == L'\\'; };
+    if (location.size() >= 2 && isSlash(location[0]) && isSlash(location[1])) return false;
     const std::size_t schemeEnd = current.find(L"://");
     if (schemeEnd == std::wstring::npos) return false;
     const std::size_t pathStart = current.find_first_of(L"/?#", schemeEnd + 3);
@@ -93,60 +100,47 @@ bool CrackUrl(const std::wstring& url, UrlParts& parts) {
     return true;
 }
 
-bool OpenHttpsRequest(const std::wstring& url, WinHttpHandle& root, WinHttpHandle& connection,
-                      WinHttpHandle& request, RedirectTrace& trace, std::wstring& errorText) {
+bool OpenHttpsRequest(const std::wstring& url, HttpsRequest& https, ErrorText& errorText) {
     UrlParts parts;
-    if (!CrackUrl(url, parts) || !parts.secure) {
-        errorText = L"Only HTTPS downloads are allowed.";
-        return false;
-    }
+    if (!CrackUrl(url, parts) || !parts.secure) return Fail(errorText, L"Only HTTPS downloads are allowed.");
 
-    root.reset(WinHttpOpen(UserAgent, WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_NO_PROXY_NAME,
-                           WINHTTP_NO_PROXY_BYPASS, 0));
-    if (!root) {
-        errorText = L"Could not initialize Windows networking.";
-        return false;
-    }
-    WinHttpSetTimeouts(root.get(), 10000, 10000, 30000, 30000);
+    https.root.reset(WinHttpOpen(UserAgent, WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_NO_PROXY_NAME,
+                                 WINHTTP_NO_PROXY_BYPASS, 0));
+    if (!https.root) return Fail(errorText, L"Could not initialize Windows networking.", GetLastError());
+    WinHttpSetTimeouts(https.root.get(), 10000, 10000, 30000, 30000);
 
-    connection.reset(WinHttpConnect(root.get(), parts.host.c_str(), parts.port, 0));
-    if (!connection) {
-        errorText = L"Could not connect to the Kestravon server.";
-        return false;
-    }
+    https.connection.reset(WinHttpConnect(https.root.get(), parts.host.c_str(), parts.port, 0));
+    if (!https.connection) return Fail(errorText, L"Could not connect to the Kestravon server.", GetLastError());
 
-    request.reset(WinHttpOpenRequest(connection.get(), L"GET", parts.path.c_str(), nullptr, WINHTTP_NO_REFERER,
-                                     WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                     WINHTTP_FLAG_SECURE | WINHTTP_FLAG_BYPASS_PROXY_CACHE));
-    if (!request) {
-        errorText = L"Could not create the download request.";
-        return false;
-    }
+    https.request.reset(WinHttpOpenRequest(https.connection.get(), L"GET", parts.path.c_str(), nullptr,
+                                           WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                           WINHTTP_FLAG_SECURE | WINHTTP_FLAG_BYPASS_PROXY_CACHE));
+    if (!https.request) return Fail(errorText, L"Could not create the download request.", GetLastError());
+    HINTERNET request = https.request.get();
     DWORD redirectPolicy = WINHTTP_OPTION_REDIRECT_POLICY_DISALLOW_HTTPS_TO_HTTP;
-    WinHttpSetOption(request.get(), WINHTTP_OPTION_REDIRECT_POLICY, &redirectPolicy, sizeof(redirectPolicy));
+    WinHttpSetOption(request, WINHTTP_OPTION_REDIRECT_POLICY, &redirectPolicy, sizeof(redirectPolicy));
 
+    RedirectTrace& trace = https.trace;
     trace.currentUrl = url;
     trace.lost = false;
-    trace.watching = WinHttpSetStatusCallback(request.get(), OnRequestStatus, WINHTTP_CALLBACK_FLAG_REDIRECT, 0) !=
+    trace.watching = WinHttpSetStatusCallback(request, OnRequestStatus, WINHTTP_CALLBACK_FLAG_REDIRECT, 0) !=
                      WINHTTP_INVALID_STATUS_CALLBACK;
 
     // The send context becomes the request's context, which the redirect callback gets.
-    if (!WinHttpSendRequest(request.get(), NoCacheHeaders, static_cast<DWORD>(-1), WINHTTP_NO_REQUEST_DATA, 0, 0,
+    if (!WinHttpSendRequest(request, NoCacheHeaders, static_cast<DWORD>(-1), WINHTTP_NO_REQUEST_DATA, 0, 0,
                             reinterpret_cast<DWORD_PTR>(&trace)) ||
-        !WinHttpReceiveResponse(request.get(), nullptr)) {
-        errorText = L"Kestravon server did not respond.";
-        return false;
+        !WinHttpReceiveResponse(request, nullptr)) {
+        return Fail(errorText, L"Kestravon server did not respond.", GetLastError());
     }
 
     DWORD status = 0;
     DWORD statusSize = sizeof(status);
-    if (WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+    if (WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                             WINHTTP_HEADER_NAME_BY_INDEX, &status, &statusSize, WINHTTP_NO_HEADER_INDEX) &&
         status >= 200 && status <= 299) {
         return true;
     }
-    errorText = L"Kestravon server returned HTTP " + DecimalText(status) + L".";
-    return false;
+    return Fail(errorText, L"Kestravon server returned HTTP " + DecimalText(status) + L".");
 }
 
 std::uint64_t QueryContentLength(HINTERNET request) {

@@ -4,10 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include <windows.h>
-#include <winhttp.h>
-
-#include "common/owners.h"
+#include "common/error_text.h"
+#include "common/win_owners.h"
 
 struct UrlParts {
     std::wstring host;
@@ -16,21 +14,30 @@ struct UrlParts {
     bool secure = false;
 };
 
-using WinHttpHandle = UniqueNullHandle<HINTERNET, WinHttpCloseHandle>;
-
-// Where a request went, as its redirect callback saw it. Declared by the caller
-// before the three holders, so it outlives the request handle that points at it.
+// Where a request went, as its redirect callback saw it.
 struct RedirectTrace {
     std::wstring currentUrl;  // the requested URL, then each redirect target
     bool watching = false;    // the redirect callback is installed
     bool lost = false;        // a redirect target could not be followed here
 };
 
+// One request: its handles in the order they are opened, so they close in reverse,
+// after the trace that the request's callback writes into. Never moved once sent: the
+// request handle holds the trace's address.
+struct HttpsRequest {
+    RedirectTrace trace;
+    WinHttpHandle root;
+    WinHttpHandle connection;
+    WinHttpHandle request;
+
+    HttpsRequest() = default;
+    HttpsRequest(HttpsRequest&&) = delete;
+    HttpsRequest& operator=(HttpsRequest&&) = delete;
+};
+
 bool CrackUrl(const std::wstring& url, UrlParts& parts);
-// Opens, sends and checks one GET; true when a 2xx head has arrived. The caller
-// owns the three holders, declared root, connection, request so they close in reverse.
-bool OpenHttpsRequest(const std::wstring& url, WinHttpHandle& root, WinHttpHandle& connection,
-                      WinHttpHandle& request, RedirectTrace& trace, std::wstring& errorText);
+// Opens, sends and checks one GET; true when a 2xx head has arrived.
+bool OpenHttpsRequest(const std::wstring& url, HttpsRequest& https, ErrorText& errorText);
 // The response's Content-Length, 0 when absent or unusable.
 std::uint64_t QueryContentLength(HINTERNET request);
 // The URL the request finally reached: WinHTTP's own answer, else the last redirect

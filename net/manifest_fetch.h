@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "common/error_text.h"
+
 constexpr std::size_t MaxManifestBytes = 1048576;
 
-bool FetchManifest(const std::wstring& url, std::string& body, std::wstring& errorText);
+bool FetchManifest(const std::wstring& url, std::string& body, ErrorText& errorText);

@@ -20,10 +20,9 @@ std::wstring TargetFolder(const std::wstring& installFolder) {
 }  // namespace
 
 bool RunSetup(const std::wstring& installerPath, const std::wstring& installFolder, DWORD& exitCode,
-              std::wstring& errorText) {
+              ErrorText& errorText) {
     if (installFolder.empty() || !IsAbsolutePath(installFolder)) {
-        errorText = L"Choose a valid installation folder.";
-        return false;
+        return Fail(errorText, L"Choose a valid installation folder.");
     }
 
     // The folder is deliberately unquoted and last: the setup program reads /D= to the
@@ -42,18 +41,13 @@ bool RunSetup(const std::wstring& installerPath, const std::wstring& installFold
     PROCESS_INFORMATION info{};
     if (!CreateProcessW(installerPath.c_str(), buffer.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
                         directory.empty() ? nullptr : directory.c_str(), &startup, &info)) {
-        errorText = L"Could not start the Kestravon installer.";
-        return false;
+        return Fail(errorText, L"Could not start the Kestravon installer.", GetLastError());
     }
-    UniqueHandle process(info.hProcess);
-    UniqueHandle thread(info.hThread);
-    thread.reset();
+    const UniqueHandle process(info.hProcess);
+    CloseHandle(info.hThread);  // nothing waits on the setup's thread
 
     WaitForSingleObject(process.get(), INFINITE);
     if (!GetExitCodeProcess(process.get(), &exitCode)) exitCode = 1;
-    process.reset();
-
     if (exitCode == 0) return true;
-    errorText = L"Setup stopped with code " + DecimalText(exitCode) + L".";
-    return false;
+    return Fail(errorText, L"Setup stopped with code " + DecimalText(exitCode) + L".");
 }

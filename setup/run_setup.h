@@ -5,5 +5,7 @@
 
 #include <windows.h>
 
+#include "common/error_text.h"
+
 bool RunSetup(const std::wstring& installerPath, const std::wstring& installFolder, DWORD& exitCode,
-              std::wstring& errorText);
+              ErrorText& errorText);

@@ -4,6 +4,9 @@
 #include <vector>
 
 #include "common/owners.h"
+#ifdef _WIN32
+#include "common/win_owners.h"
+#endif
 
 namespace {
 
@@ -59,5 +62,21 @@ TEST_F(OwnerTest, ResetReleaseAndPut) {
     owner.reset();  // empty: nothing to close
     EXPECT_EQ(closed.size(), 3u);
 }
+
+#ifdef _WIN32
+// An owner that ends on a failure path leaves the failing call's code for the caller.
+TEST(WinOwnerTest, ClosingKeepsTheLastError) {
+    UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    ASSERT_TRUE(event);
+    SetLastError(ERROR_DISK_FULL);
+    event.reset();
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DISK_FULL));
+    {
+        FileRemoval removal(L"C:\\no such folder\\no such file");  // the delete itself fails
+        SetLastError(ERROR_WRITE_FAULT);
+    }
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_WRITE_FAULT));
+}
+#endif
 
 }  // namespace

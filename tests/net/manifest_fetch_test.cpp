@@ -18,10 +18,10 @@ TEST(FetchManifest, ReturnsTheServedBytesUnchanged) {
     for (const std::string& document : documents) {
         ASSERT_TRUE(WriteManifest(document));
         std::string body = "stale";
-        std::wstring errorText = L"untouched";
-        EXPECT_TRUE(FetchManifest(ManifestPathUrl, body, errorText)) << errorText;
+        ErrorText errorText{L"untouched"};
+        EXPECT_TRUE(FetchManifest(ManifestPathUrl, body, errorText)) << errorText.sentence;
         EXPECT_EQ(body, document);
-        EXPECT_EQ(errorText, L"untouched");
+        EXPECT_EQ(errorText.sentence, L"untouched");
     }
 }
 
@@ -29,10 +29,10 @@ TEST(FetchManifest, EmptyBodies) {
     for (const std::wstring& url : {std::wstring(L"https://kestravon.test/t/status/204"), BodyUrl(0, 1),
                                    BodyUrl(0, 1, L"&cl=none")}) {
         std::string body = "stale";
-        std::wstring errorText = L"untouched";
-        EXPECT_TRUE(FetchManifest(url, body, errorText)) << testing::PrintToString(url) << errorText;
+        ErrorText errorText{L"untouched"};
+        EXPECT_TRUE(FetchManifest(url, body, errorText)) << testing::PrintToString(url) << errorText.sentence;
         EXPECT_TRUE(body.empty());
-        EXPECT_EQ(errorText, L"untouched");
+        EXPECT_EQ(errorText.sentence, L"untouched");
     }
 }
 
@@ -47,14 +47,14 @@ TEST(FetchManifest, LimitHoldsWhateverTheChunking) {
         for (const wchar_t* framing : framings) {
             SCOPED_TRACE(testing::Message() << size << " bytes" << testing::PrintToString(std::wstring(framing)));
             std::string body;
-            std::wstring errorText;
+            ErrorText errorText;
             const bool ok = FetchManifest(BodyUrl(size, 3, framing), body, errorText);
             if (size <= MaxManifestBytes) {
-                EXPECT_TRUE(ok) << errorText;
+                EXPECT_TRUE(ok) << errorText.sentence;
                 EXPECT_EQ(body.size(), size);
             } else {
                 EXPECT_FALSE(ok);
-                EXPECT_EQ(errorText, L"Kestravon manifest is unexpectedly large.");
+                EXPECT_EQ(errorText.sentence, L"Kestravon manifest is unexpectedly large.");
                 EXPECT_LE(body.size(), MaxManifestBytes) << "the body never grows past the limit";
             }
         }
@@ -80,9 +80,9 @@ TEST(FetchManifest, FailuresKeepTheirSentence) {
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.url));
         std::string body = "caller's";
-        std::wstring errorText = L"earlier text";
+        ErrorText errorText{L"earlier text"};
         EXPECT_FALSE(FetchManifest(c.url, body, errorText));
-        EXPECT_EQ(errorText, c.sentence);
+        EXPECT_EQ(errorText.sentence, c.sentence);
         if (c.bodyKept) EXPECT_EQ(body, "caller's");
     }
 }
@@ -90,10 +90,10 @@ TEST(FetchManifest, FailuresKeepTheirSentence) {
 TEST(FetchManifest, FollowsRedirects) {
     ASSERT_TRUE(WriteManifest("{}"));
     std::string body;
-    std::wstring errorText;
+    ErrorText errorText;
     EXPECT_TRUE(FetchManifest(L"https://kestravon.test/t/redirect?to=" + std::wstring(ManifestPathUrl), body,
                               errorText))
-        << errorText;
+        << errorText.sentence;
     EXPECT_EQ(body, "{}");
 }
 

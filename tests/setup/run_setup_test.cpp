@@ -55,10 +55,10 @@ TEST_F(RunSetupTest, PassesTheNormalisedFolderLastAndUnquoted) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(row.folder)));
         DeleteFileW((scratch.path + L"\\setup standin.run.txt").c_str());
         DWORD exitCode = Untouched;
-        std::wstring errorText = UntouchedText;
+        ErrorText errorText{UntouchedText};
         EXPECT_TRUE(RunSetup(installer, row.folder, exitCode, errorText));
         EXPECT_EQ(exitCode, 0u);
-        EXPECT_EQ(errorText, UntouchedText);
+        EXPECT_EQ(errorText.sentence, UntouchedText);
         const std::wstring report = ReportOf(installer);
         EXPECT_EQ(ReportField(report, L"cmdline"), L"\"" + installer + L"\" /S /D=" + row.passed);
         EXPECT_EQ(ReportField(report, L"cwd"), scratch.path);
@@ -70,7 +70,7 @@ TEST_F(RunSetupTest, InstallerInADriveRootRunsInThatRoot) {
     ASSERT_TRUE(CopyInto(StandinPath(L"setup-standin.exe"), installer));
     const std::wstring reportPath = installer.substr(0, installer.size() - 4) + L".run.txt";
     DWORD exitCode = Untouched;
-    std::wstring errorText = UntouchedText;
+    ErrorText errorText{UntouchedText};
     EXPECT_TRUE(RunSetup(installer, L"C:\\Kestravon", exitCode, errorText));
     EXPECT_EQ(ReportField(ReadUtf16File(reportPath), L"cwd"), L"C:\\");
     DeleteFileW(reportPath.c_str());
@@ -83,10 +83,10 @@ TEST_F(RunSetupTest, BareInstallerNameRunsInTheCurrentDirectory) {
     GetCurrentDirectoryW(MAX_PATH, previous);
     ASSERT_TRUE(SetCurrentDirectoryW(scratch.path.c_str()));
     DWORD exitCode = Untouched;
-    std::wstring errorText = UntouchedText;
+    ErrorText errorText{UntouchedText};
     const bool result = RunSetup(L"bare.exe", L"C:\\Kestravon", exitCode, errorText);
     SetCurrentDirectoryW(previous);
-    EXPECT_TRUE(result) << errorText;
+    EXPECT_TRUE(result) << errorText.sentence;
     EXPECT_EQ(ReportField(ReadUtf16File(scratch.path + L"\\bare.run.txt"), L"cwd"), scratch.path);
 }
 
@@ -98,9 +98,9 @@ TEST_F(RunSetupTest, RefusesFoldersThatAreNotAbsoluteWithoutStartingAnything) {
     for (const wchar_t* folder : folders) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(folder)));
         DWORD exitCode = Untouched;
-        std::wstring errorText = UntouchedText;
+        ErrorText errorText{UntouchedText};
         EXPECT_FALSE(RunSetup(installer, folder, exitCode, errorText));
-        EXPECT_EQ(errorText, L"Choose a valid installation folder.");
+        EXPECT_EQ(errorText.sentence, L"Choose a valid installation folder.");
         EXPECT_EQ(exitCode, Untouched);
     }
     EXPECT_FALSE(FileExists(scratch.path + L"\\setup standin.run.txt")) << "a process was started";
@@ -126,10 +126,10 @@ TEST_F(RunSetupTest, TurnsTheExitCodeIntoTheResult) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(row.name)));
         const std::wstring installer = Standin(row.name);
         DWORD exitCode = Untouched;
-        std::wstring errorText = UntouchedText;
+        ErrorText errorText{UntouchedText};
         EXPECT_EQ(RunSetup(installer, L"C:\\Kestravon", exitCode, errorText), row.result);
         EXPECT_EQ(exitCode, row.exitCode);
-        EXPECT_EQ(errorText, row.errorText);
+        EXPECT_EQ(errorText.sentence, row.errorText);
     }
 }
 
@@ -137,9 +137,9 @@ TEST_F(RunSetupTest, MissingInstallerLeavesTheExitCodeAlone) {
     const std::wstring paths[] = {scratch.path + L"\\missing.exe", scratch.path + L"\\no folder\\setup.exe"};
     for (const std::wstring& installer : paths) {
         DWORD exitCode = Untouched;
-        std::wstring errorText = UntouchedText;
+        ErrorText errorText{UntouchedText};
         EXPECT_FALSE(RunSetup(installer, L"C:\\Kestravon", exitCode, errorText));
-        EXPECT_EQ(errorText, L"Could not start the Kestravon installer.");
+        EXPECT_EQ(errorText.sentence, L"Could not start the Kestravon installer.");
         EXPECT_EQ(exitCode, Untouched);
     }
 }
@@ -152,9 +152,9 @@ TEST_F(RunSetupTest, NotAProgramDoesNotStart) {
     WriteFile(file, "not a program", 13, &written, nullptr);
     CloseHandle(file);
     DWORD exitCode = Untouched;
-    std::wstring errorText = UntouchedText;
+    ErrorText errorText{UntouchedText};
     EXPECT_FALSE(RunSetup(installer, L"C:\\Kestravon", exitCode, errorText));
-    EXPECT_EQ(errorText, L"Could not start the Kestravon installer.");
+    EXPECT_EQ(errorText.sentence, L"Could not start the Kestravon installer.");
     EXPECT_EQ(exitCode, Untouched);
 }
 
@@ -163,7 +163,7 @@ TEST_F(RunSetupTest, WaitsForASetupThatDoesNotEnd) {
     std::atomic<bool> returned{false};
     bool result = true;
     DWORD exitCode = Untouched;
-    std::wstring errorText = UntouchedText;
+    ErrorText errorText{UntouchedText};
     std::thread runner([&] {
         result = RunSetup(installer, L"C:\\Kestravon", exitCode, errorText);
         returned = true;
@@ -186,14 +186,14 @@ TEST_F(RunSetupTest, WaitsForASetupThatDoesNotEnd) {
     runner.join();
     EXPECT_FALSE(result);
     EXPECT_EQ(exitCode, 77u);
-    EXPECT_EQ(errorText, L"Setup stopped with code 77.");
+    EXPECT_EQ(errorText.sentence, L"Setup stopped with code 77.");
 }
 
 TEST_F(RunSetupTest, RealSetupInstallsIntoAFolderWithSpaces) {
     const std::wstring folder = scratch.path + L"\\Kestravon App";
     DWORD exitCode = Untouched;
-    std::wstring errorText = UntouchedText;
-    ASSERT_TRUE(RunSetup(StandinPath(L"kestravon-setup.exe"), folder + L"\\", exitCode, errorText)) << errorText;
+    ErrorText errorText{UntouchedText};
+    ASSERT_TRUE(RunSetup(StandinPath(L"kestravon-setup.exe"), folder + L"\\", exitCode, errorText)) << errorText.sentence;
     EXPECT_EQ(exitCode, 0u);
     EXPECT_TRUE(FileExists(folder + L"\\kestravon.exe"));
     // The setup program cuts its command line at " /D=" before it records it.
@@ -204,10 +204,10 @@ TEST_F(RunSetupTest, RealSetupInstallsIntoAFolderWithSpaces) {
 TEST_F(RunSetupTest, RealSetupFailureIsReportedWithItsCode) {
     const std::wstring folder = scratch.path + L"\\Kestravon App";
     DWORD exitCode = Untouched;
-    std::wstring errorText = UntouchedText;
+    ErrorText errorText{UntouchedText};
     EXPECT_FALSE(RunSetup(StandinPath(L"kestravon-setup-fails.exe"), folder, exitCode, errorText));
     EXPECT_EQ(exitCode, 3u);
-    EXPECT_EQ(errorText, L"Setup stopped with code 3.");
+    EXPECT_EQ(errorText.sentence, L"Setup stopped with code 3.");
     EXPECT_FALSE(FileExists(folder + L"\\kestravon.exe"));
 }
 
