@@ -62,7 +62,11 @@ std::wstring TempInstallerPath() {
     const DWORD length = GetTempPathW(TempPathChars, folder);
     if (length == 0 || length > TempPathChars) return {};
     const std::wstring name = L"KestravonSetup-" + DecimalText(GetCurrentProcessId()) + L".exe";
-    return JoinPath(std::wstring(folder), name);
+    std::wstring path = JoinPath(std::wstring(folder), name);
+    // The file is created, started and given to the setup as a plain path, and neither
+    // the process loader nor the setup's own file calls take a longer one.
+    if (path.size() >= MAX_PATH) return {};
+    return path;
 }
 
 PathTypeResult QueryPathType(const std::wstring& path) {

@@ -15,6 +15,7 @@ struct PathTypeResult {
 
 // The user's roaming application-data folder, or empty.
 std::wstring DefaultInstallFolder();
-// "<temp>\KestravonSetup-<pid>.exe", or empty when the temporary folder is unknown.
+// "<temp>\KestravonSetup-<pid>.exe", or empty when the temporary folder is unknown or
+// the path would not fit MAX_PATH.
 std::wstring TempInstallerPath();
 PathTypeResult QueryPathType(const std::wstring& path);

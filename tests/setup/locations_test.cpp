@@ -64,10 +64,23 @@ TEST(LocationsTest, TempInstallerPathIsTheTempFolderAndProcessId) {
     }
 }
 
+// Refused when GetTempPathW cannot give the folder, and when the file's path would
+// reach MAX_PATH: the setup is created and started as a plain path.
 TEST(LocationsTest, TempInstallerPathIsEmptyWhenTheTempFolderIsTooLong) {
-    const std::wstring longFolder = L"C:\\" + std::wstring(300, L'k');
-    ScopedEnvironment tmp(L"TMP", longFolder.c_str());
-    EXPECT_EQ(TempInstallerPath(), L"");
+    const std::wstring name = L"KestravonSetup-" + std::to_wstring(GetCurrentProcessId()) + L".exe";
+    // "C:\" + n letters + "\" + name: n letters make a path of n + 4 + name characters.
+    const std::size_t longestFitting = MAX_PATH - 1 - 4 - name.size();
+    struct Row {
+        std::size_t letters;
+        bool accepted;
+    };
+    for (const Row row : {Row{longestFitting, true}, Row{longestFitting + 1, false}, Row{252, false},
+                          Row{300, false}}) {
+        SCOPED_TRACE(row.letters);
+        const std::wstring folder = L"C:\\" + std::wstring(row.letters, L'k');
+        ScopedEnvironment tmp(L"TMP", folder.c_str());
+        EXPECT_EQ(TempInstallerPath(), row.accepted ? folder + L"\\" + name : L"");
+    }
 }
 
 TEST(LocationsTest, QueryPathType) {
