@@ -28,11 +28,11 @@ TEST(DownloadCeiling, ExactlyTheCeilingWithContentLength) {
     const std::string sha = BodySha256(MaxInstallerBytes, 9);
     ASSERT_EQ(sha.size(), 64u);
     const std::wstring path = InstallerPath();
-    std::wstring errorText;
+    ErrorText errorText;
     UniqueFileHandle verified;
     EXPECT_TRUE(DownloadInstaller(BodyUrl(MaxInstallerBytes, 9, L"&chunk=131072"), sha, path, MaxInstallerBytes,
-                                  verified, errorText))
-        << errorText;
+                                  DownloadProgress{}, verified, errorText))
+        << errorText.sentence;
     EXPECT_TRUE(verified);
     EXPECT_EQ(FileSize(path), static_cast<long long>(MaxInstallerBytes));
     verified.reset();
@@ -41,23 +41,23 @@ TEST(DownloadCeiling, ExactlyTheCeilingWithContentLength) {
 
 TEST(DownloadCeiling, OneByteMoreWithoutContentLength) {
     const std::wstring path = InstallerPath();
-    std::wstring errorText;
+    ErrorText errorText;
     UniqueFileHandle verified;
     EXPECT_FALSE(DownloadInstaller(BodyUrl(MaxInstallerBytes + 1, 9, L"&cl=none&chunk=131072"),
-                                   std::string(64, '0'), path, 0, verified, errorText));
+                                   std::string(64, '0'), path, 0, DownloadProgress{}, verified, errorText));
     EXPECT_FALSE(verified);
-    EXPECT_EQ(errorText, L"The installer exceeded the allowed size.");
+    EXPECT_EQ(errorText.sentence, L"The installer exceeded the allowed size.");
     EXPECT_EQ(FileSize(path), -1);
 }
 
 TEST(DownloadCeiling, OneByteMoreAnnouncedIsRefusedBeforeStreaming) {
     const std::wstring path = InstallerPath();
-    std::wstring errorText;
+    ErrorText errorText;
     const ULONGLONG start = GetTickCount64();
     UniqueFileHandle verified;
-    EXPECT_FALSE(
-        DownloadInstaller(BodyUrl(MaxInstallerBytes + 1, 9), std::string(64, '0'), path, 0, verified, errorText));
-    EXPECT_EQ(errorText, L"The installer is unexpectedly large.");
+    EXPECT_FALSE(DownloadInstaller(BodyUrl(MaxInstallerBytes + 1, 9), std::string(64, '0'), path, 0,
+                                   DownloadProgress{}, verified, errorText));
+    EXPECT_EQ(errorText.sentence, L"The installer is unexpectedly large.");
     EXPECT_EQ(FileSize(path), -1);
     RecordProperty("refusal_ms", static_cast<int>(GetTickCount64() - start));
 }

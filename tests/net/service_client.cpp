@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "net/manifest_fetch.h"
+#include "tests/support/files.h"
 
 namespace {
 
@@ -21,17 +22,6 @@ bool WriteWholeFile(const std::wstring& path, const std::string& body) {
     if (!file) return false;
     const bool ok = fwrite(body.data(), 1, body.size(), file) == body.size();
     return fclose(file) == 0 && ok;
-}
-
-std::string ReadWholeFile(const std::wstring& path) {
-    std::string text;
-    FILE* file = _wfopen(path.c_str(), L"rb");
-    if (!file) return text;
-    char buffer[4096];
-    size_t got = 0;
-    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
-    fclose(file);
-    return text;
 }
 
 // Just enough JSON for the service's log lines: objects, arrays, strings, numbers, booleans.
@@ -168,7 +158,7 @@ std::wstring BodyUrl(std::uint64_t size, int seed, const std::wstring& extra) {
 
 std::string BodySha256(std::uint64_t size, int seed) {
     std::string body;
-    std::wstring errorText;
+    ErrorText errorText;
     const std::wstring url =
         L"https://kestravon.test/t/sha256?size=" + std::to_wstring(size) + L"&seed=" + std::to_wstring(seed);
     if (!FetchManifest(url, body, errorText)) return {};

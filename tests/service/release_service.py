@@ -92,6 +92,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.close_connection = True
         self.record()
         url = urllib.parse.urlsplit(self.path)
+        target = self.requestline.split(" ")[1] if self.requestline.count(" ") >= 2 else ""
+        if target.startswith("//"):
+            # A "//host/path" redirect that the client followed as a path on this host
+            # (http.server folds it to "/host/path"): serve "/path", as a lenient server would.
+            url = urllib.parse.urlsplit(target)
         query = dict(urllib.parse.parse_qsl(url.query, keep_blank_values=True))
         path = url.path
         try:
