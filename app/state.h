@@ -23,24 +23,14 @@ struct InstallerState {
     HFONT fontEmphasis = nullptr;                   // Segoe UI 15 px, 600
     HFONT fontBold = nullptr;                       // Segoe UI 15 px, 700
     HFONT fontHeadline = nullptr;                   // Segoe UI 25 px, 600
-    HICON appIcon = nullptr;                        // icon resource 101
+    HICON appIcon = nullptr;                        // icon resource IDI_KESTRAVON
     HCURSOR arrowCursor = nullptr;                  // IDC_ARROW
     HCURSOR handCursor = nullptr;                   // IDC_HAND, over active controls
     HWND mainWindow = nullptr;                      // the window the worker posts to
+    UINT_PTR runToken = 0;                          // token of the awaited run's messages; 0 if none
 };
 
 extern InstallerState g_state;
-
-// Client-area rectangles shared by hit-testing and painting.
-constexpr RECT CloseButtonRect{510, 12, 544, 46};
-constexpr RECT ChangeButtonRect{424, 225, 504, 257};
-constexpr RECT OpenOptionRect{40, 214, 250, 248};
-constexpr RECT LocationBoxRect{40, 218, 520, 264};
-constexpr RECT MainButtonRect{40, 300, 520, 344};
-
-constexpr int WindowWidth = 560;
-constexpr int WindowHeight = 380;
-constexpr int DragStripHeight = 94;
 
 enum class Screen { Idle, Installing, Success, Failure };
 

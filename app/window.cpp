@@ -1,9 +1,11 @@
 // The installer window's procedure: shape, dragging, clicks, and the worker's messages.
 #include "app/window.h"
 
+#include <bcrypt.h>
 #include <dwmapi.h>
 #include <windowsx.h>
 
+#include "app/layout.h"
 #include "app/paint.h"
 #include "app/state.h"
 #include "common/win_owners.h"
@@ -34,6 +36,7 @@ POINT CursorClientPosition(HWND window) {
 
 // The failure screen for a worker's WM_APP_FAILED, and for a worker that never started.
 void ShowFailure(HWND window, const std::wstring* errorText) {
+    g_state.runToken = 0;
     g_state.installing.exchange(false);
     g_state.succeeded.exchange(false);
     g_state.failed = true;
@@ -51,8 +54,10 @@ void OnCreate(HWND window) {
     const int corners = CornerRound;
     DwmSetWindowAttribute(window, WindowCornerPreference, &corners, sizeof(corners));
     // One pixel wider and taller than the window: the region excludes its right and bottom edges.
-    HRGN region = CreateRoundRectRgn(0, 0, WindowWidth + 1, WindowHeight + 1, 24, 24);
-    if (region) SetWindowRgn(window, region, TRUE);  // the window owns the region from here on
+    UniqueRegion region(CreateRoundRectRgn(0, 0, WindowWidth + 1, WindowHeight + 1, 24, 24));
+    if (region && SetWindowRgn(window, region.get(), TRUE)) {
+        static_cast<void>(region.release());  // the window owns the region from here on
+    }
 }
 
 void OnClose(HWND window) {
@@ -84,7 +89,7 @@ void OnMouseMove(HWND window, WPARAM wParam) {
 
 void OnMainButton(HWND window) {
     if (g_state.succeeded.load()) {
-        if (g_state.openAfterInstall) LaunchInstalledApp();  // the window closes either way
+        if (g_state.openAfterInstall) LaunchInstalledApp(g_state.installFolder);  // the window closes either way
         DestroyWindow(window);
         return;
     }
@@ -100,7 +105,7 @@ void OnLeftButtonDown(HWND window, LPARAM lParam) {
         return;
     }
     if (!installing && !succeeded && Contains(ChangeButtonRect, point)) {
-        if (!PickInstallFolder(window)) return;
+        if (!PickInstallFolder(window, g_state.installFolder)) return;
         g_state.failed = false;
         g_state.buttonLabel = L"Install Kestravon";
         Repaint(window);
@@ -128,6 +133,10 @@ void OnLeftButtonUp() {
     ReleaseCapture();
 }
 
+// Capture taken away mid-drag (Alt+Tab, another window): the drag ends with it, or the
+// next press-and-move anywhere would move the window by the old anchor.
+void OnCaptureChanged() { g_state.dragging = false; }
+
 void OnStatus(HWND window, LPARAM lParam) {
     std::unique_ptr<StatusUpdate> update(reinterpret_cast<StatusUpdate*>(lParam));
     if (update) {
@@ -144,6 +153,7 @@ void OnProgress(HWND window, WPARAM wParam) {
 }
 
 void OnSucceeded(HWND window) {
+    g_state.runToken = 0;
     g_state.succeeded.exchange(true);
     g_state.installing.exchange(false);
     g_state.failed = false;
@@ -151,14 +161,41 @@ void OnSucceeded(HWND window) {
     Repaint(window);
 }
 
-DWORD WINAPI WorkerThreadProc(LPVOID folder) {
-    InstallWorker(static_cast<std::wstring*>(folder));
+DWORD WINAPI WorkerThreadProc(LPVOID run) {
+    InstallWorker(static_cast<InstallRun*>(run));
     return 0;
 }
 
 void OnFailed(HWND window, LPARAM lParam) {
     std::unique_ptr<std::wstring> errorText(reinterpret_cast<std::wstring*>(lParam));
     ShowFailure(window, errorText.get());
+}
+
+// Only the awaited run's messages are applied (and their payloads freed). Any other
+// WM_APP+n, from a program that broadcasts them or after the run's final message, is
+// left alone: its parameters are not ours to read or free.
+void OnWorkerMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (g_state.runToken == 0 || RunTokenOf(message, wParam, lParam) != g_state.runToken) return;
+    switch (message) {
+    case WM_APP_STATUS: OnStatus(window, lParam); break;
+    case WM_APP_PROGRESS: OnProgress(window, wParam); break;
+    case WM_APP_SUCCEEDED: OnSucceeded(window); break;
+    case WM_APP_FAILED: OnFailed(window, lParam); break;
+    default: break;
+    }
+}
+
+// A token no other program can guess, drawn for each run. Without the system's
+// generator (bcrypt.dll missing) it is still new for every run of this process.
+UINT_PTR NewRunToken() {
+    UINT_PTR token = 0;
+    if (BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(&token), sizeof(token), BCRYPT_USE_SYSTEM_PREFERRED_RNG) <
+        0) {
+        LARGE_INTEGER counter{};
+        QueryPerformanceCounter(&counter);
+        token = static_cast<UINT_PTR>(counter.QuadPart) ^ (static_cast<UINT_PTR>(GetCurrentProcessId()) << 32);
+    }
+    return token != 0 ? token : 1;
 }
 
 }  // namespace
@@ -174,20 +211,21 @@ LRESULT CALLBACK InstallerWindowProc(HWND window, UINT message, WPARAM wParam, L
     case WM_MOUSEMOVE: OnMouseMove(window, wParam); return 0;
     case WM_LBUTTONDOWN: OnLeftButtonDown(window, lParam); return 0;
     case WM_LBUTTONUP: OnLeftButtonUp(); return 0;
-    case WM_APP_STATUS: OnStatus(window, lParam); return 0;
-    case WM_APP_PROGRESS: OnProgress(window, wParam); return 0;
-    case WM_APP_SUCCEEDED: OnSucceeded(window); return 0;
-    case WM_APP_FAILED: OnFailed(window, lParam); return 0;
+    case WM_CAPTURECHANGED: OnCaptureChanged(); return 0;
+    case WM_APP_STATUS:
+    case WM_APP_PROGRESS:
+    case WM_APP_SUCCEEDED:
+    case WM_APP_FAILED: OnWorkerMessage(window, message, wParam, lParam); return 0;
     default: return DefWindowProcW(window, message, wParam, lParam);
     }
 }
 
-bool StartWorkerThread(std::unique_ptr<std::wstring>& folder) {
+bool StartWorkerThread(std::unique_ptr<InstallRun>& run) {
     // A plain system thread rather than std::thread, which would link the pthread emulation
     // and std::system_error. The handle is closed at once: nothing joins the worker.
-    const UniqueHandle worker(CreateThread(nullptr, 0, WorkerThreadProc, folder.get(), 0, nullptr));
+    const UniqueHandle worker(CreateThread(nullptr, 0, WorkerThreadProc, run.get(), 0, nullptr));
     if (!worker) return false;
-    static_cast<void>(folder.release());  // the running thread owns it now
+    static_cast<void>(run.release());  // the running thread owns it now
     return true;
 }
 
@@ -206,8 +244,12 @@ void BeginInstall(WorkerStarter startWorker) {
     g_state.progress.exchange(0);
     g_state.buttonLabel = L"Installing...";
     // No repaint: the worker's first status and progress messages follow at once.
-    auto folder = std::make_unique<std::wstring>(g_state.installFolder);
+    g_state.runToken = NewRunToken();
+    auto run = std::make_unique<InstallRun>();
+    run->installFolder = g_state.installFolder;
+    run->report.window = g_state.mainWindow;
+    run->report.token = g_state.runToken;
     // Without a thread no message would ever end the run; fail it here instead of leaving
     // the window stuck on "Installing..." with close refused.
-    if (!startWorker(folder)) ShowFailure(g_state.mainWindow, nullptr);
+    if (!startWorker(run)) ShowFailure(g_state.mainWindow, nullptr);
 }

@@ -2,16 +2,17 @@
 #pragma once
 
 #include <memory>
-#include <string>
 
 #include <windows.h>
 
+#include "pipeline/worker.h"
+
 LRESULT CALLBACK InstallerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Starts InstallWorker on a detached thread that takes `folder`. False when no thread could
-// be started; `folder` then still holds the copy.
-using WorkerStarter = bool (*)(std::unique_ptr<std::wstring>& folder);
-bool StartWorkerThread(std::unique_ptr<std::wstring>& folder);
+// Starts InstallWorker on a detached thread that takes `run`. False when no thread could
+// be started; `run` then still holds it.
+using WorkerStarter = bool (*)(std::unique_ptr<InstallRun>& run);
+bool StartWorkerThread(std::unique_ptr<InstallRun>& run);
 
 // The main button on the idle and failure screens. Tests pass their own starter.
 void BeginInstall(WorkerStarter startWorker = StartWorkerThread);

@@ -3,13 +3,12 @@
 
 #include <memory>
 #include <optional>
+#include <utility>
 
-#include "app/state.h"
 #include "common/win_owners.h"
 #include "net/download.h"
 #include "net/manifest_fetch.h"
 #include "pipeline/manifest.h"
-#include "pipeline/messages.h"
 #include "pipeline/utf8.h"
 #include "service_host.h"
 #include "setup/locations.h"
@@ -19,28 +18,30 @@ const wchar_t ManifestUrl[] = L"https://" KESTRAVON_SERVICE_HOST_W L"/api/v1/lau
 
 namespace {
 
+void ReportDownloadPercent(void* report, int percent) { PostProgress(*static_cast<RunReport*>(report), percent); }
+
 // Every path ends with exactly one final message, posted last.
-void RunInstallation(const std::wstring& installFolder) {
-    PostStatus(L"Preparing setup", L"Checking installation files...");
-    PostProgress(2);
+void RunInstallation(const std::wstring& installFolder, RunReport& report) {
+    PostStatus(report, L"Preparing setup", L"Checking installation files...");
+    PostProgress(report, 2);
 
     std::string body;
-    std::wstring errorText;
+    ErrorText errorText;
     if (!FetchManifest(ManifestUrl, body, errorText)) {
-        PostFailure(errorText);
+        PostFailure(report, errorText.sentence);
         return;
     }
     const std::optional<ReleaseManifest> manifest = ParseManifest(body);
     if (!manifest) {
-        PostFailure(L"Installation files are temporarily unavailable.");
+        PostFailure(report, L"Installation files are temporarily unavailable.");
         return;
     }
     const std::wstring url = Utf8ToWide(manifest->url);
 
-    PostStatus(L"Downloading Kestravon", L"Downloading installation files...");
+    PostStatus(report, L"Downloading Kestravon", L"Downloading installation files...");
     const std::wstring path = TempInstallerPath();
     if (path.empty()) {
-        PostFailure(L"Windows temporary folder is unavailable.");
+        PostFailure(report, L"Windows temporary folder is unavailable.");
         return;
     }
     DeleteFileW(path.c_str());  // a leftover from an earlier run
@@ -51,38 +52,40 @@ void RunInstallation(const std::wstring& installFolder) {
         // unexpected error leaves the setup program in the temporary folder. The
         // verified file stays held (nobody can change or delete it) until the setup
         // has exited; declared after the removal, the hold ends just before the delete.
+        std::wstring downloadedPath = path;  // copied now: arming the removal allocates nothing
         FileRemoval downloaded;
         UniqueFileHandle verified;
-        if (!DownloadInstaller(url, manifest->sha256, path, manifest->size, verified, errorText)) {
-            PostFailure(errorText);  // the download removed its own file
+        const DownloadProgress progress{ReportDownloadPercent, &report};
+        if (!DownloadInstaller(url, manifest->sha256, path, manifest->size, progress, verified, errorText)) {
+            PostFailure(report, errorText.sentence);  // the download removed its own file
             return;
         }
-        downloaded.reset(path.c_str());
-        PostProgress(88);
-        PostStatus(L"Installing Kestravon", L"Installing to your selected folder...");
+        downloaded.reset(std::move(downloadedPath));
+        PostProgress(report, 88);
+        PostStatus(report, L"Installing Kestravon", L"Installing to your selected folder...");
         DWORD exitCode = 0;
         setupSucceeded = RunSetup(path, installFolder, exitCode, errorText);
     }
     if (!setupSucceeded) {
-        PostFailure(errorText);
+        PostFailure(report, errorText.sentence);
         return;
     }
 
-    PostProgress(98);
-    PostStatus(L"Finishing setup", L"Almost done...");
-    PostProgress(100);
-    PostSucceeded();
+    PostProgress(report, 98);
+    PostStatus(report, L"Finishing setup", L"Almost done...");
+    PostProgress(report, 100);
+    PostSucceeded(report);
 }
 
 }  // namespace
 
-void InstallWorker(std::wstring* installFolder) {
-    std::unique_ptr<std::wstring> folder(installFolder);
+void InstallWorker(InstallRun* run) {
+    std::unique_ptr<InstallRun> owned(run);
     try {
-        RunInstallation(*folder);
+        RunInstallation(owned->installFolder, owned->report);
     } catch (...) {
         // Exhausted memory or anything else unexpected: still end the run, so the window
-        // never stays on "Installing...". No payload: allocating one may be what failed.
-        PostMessageW(g_state.mainWindow, WM_APP_FAILED, 0, 0);
+        // never stays on "Installing...".
+        PostUnexpectedFailure(owned->report);
     }
 }

@@ -3,7 +3,15 @@
 
 #include <string>
 
+#include "pipeline/messages.h"
+
 extern const wchar_t ManifestUrl[];
 
-// Thread procedure; takes ownership of the heap copy of the install folder.
-void InstallWorker(std::wstring* installFolder);
+// What the window gives one run: its own copy of the folder, and where to report.
+struct InstallRun {
+    std::wstring installFolder;
+    RunReport report;
+};
+
+// Thread procedure; takes ownership of `run`.
+void InstallWorker(InstallRun* run);

@@ -5,7 +5,6 @@
 
 #include <string>
 
-#include "app/state.h"
 #include "common/win_owners.h"
 #include "setup/locations.h"
 #include "setup/path_rules.h"
@@ -25,44 +24,39 @@ std::wstring InitialFolder(const std::wstring& installFolder) {
 void SetInitialFolder(IFileDialog* dialog, const std::wstring& folder) {
     if (folder.empty()) return;
     ComPtr<IShellItem> item;
-    if (FAILED(SHCreateItemFromParsingName(folder.c_str(), nullptr, IID_IShellItem,
-                                           reinterpret_cast<void**>(item.put()))) ||
-        !item) {
-        return;
-    }
+    if (FAILED(SHCreateItemFromParsingName(folder.c_str(), nullptr, IID_PPV_ARGS(item.put()))) || !item) return;
     dialog->SetFolder(item.get());
 }
 
 }  // namespace
 
-bool PickInstallFolder(HWND owner) {
+bool PickInstallFolder(HWND owner, std::wstring& installFolder) {
     ComPtr<IFileDialog> dialog;
-    if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_IFileDialog,
-                                reinterpret_cast<void**>(dialog.put()))) ||
+    if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(dialog.put()))) ||
         !dialog) {
         return false;
     }
 
     // Keep whatever the system set and add folder mode on top of it.
     FILEOPENDIALOGOPTIONS options = 0;
-    if (SUCCEEDED(dialog.get()->GetOptions(&options))) {
-        dialog.get()->SetOptions(options | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST);
+    if (SUCCEEDED(dialog->GetOptions(&options))) {
+        dialog->SetOptions(options | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST);
     }
-    dialog.get()->SetTitle(L"Choose Kestravon install folder");
-    dialog.get()->SetOkButtonLabel(L"Select Folder");
-    SetInitialFolder(dialog.get(), InitialFolder(g_state.installFolder));
+    dialog->SetTitle(L"Choose Kestravon install folder");
+    dialog->SetOkButtonLabel(L"Select Folder");
+    SetInitialFolder(dialog.get(), InitialFolder(installFolder));
 
     // Cancel is a failed Show (HRESULT_FROM_WIN32(ERROR_CANCELLED)).
-    if (FAILED(dialog.get()->Show(owner))) return false;
+    if (FAILED(dialog->Show(owner))) return false;
 
     ComPtr<IShellItem> result;
-    if (FAILED(dialog.get()->GetResult(result.put())) || !result) return false;
+    if (FAILED(dialog->GetResult(result.put())) || !result) return false;
 
     UniqueCoTaskMemString path;
-    if (FAILED(result.get()->GetDisplayName(SIGDN_FILESYSPATH, path.put())) || !path) return false;
+    if (FAILED(result->GetDisplayName(SIGDN_FILESYSPATH, path.put())) || !path) return false;
 
     const std::wstring chosen = path.get();
     if (!IsAbsolutePath(chosen)) return false;
-    g_state.installFolder = NormalizePath(chosen);
+    installFolder = NormalizePath(chosen);
     return true;
 }

@@ -3,4 +3,8 @@
 
 #include <windows.h>
 
-bool PickInstallFolder(HWND owner);
+#include <string>
+
+// Shows the picker modal to `owner`, starting in `installFolder` or its parent; true when
+// the user chose a usable folder, which then replaces `installFolder` (normalised).
+bool PickInstallFolder(HWND owner, std::wstring& installFolder);

@@ -7,12 +7,10 @@
 #include <cstdint>
 #include <string>
 
-#include "app/state.h"
 #include "setup/locations.h"
 #include "setup/path_rules.h"
 
-bool LaunchInstalledApp() {
-    const std::wstring& folder = g_state.installFolder;
+bool LaunchInstalledApp(const std::wstring& folder) {
     if (folder.empty()) return false;
 
     const std::wstring candidates[] = {JoinPath(folder, L"kestravon.exe"), JoinPath(folder, L"Kestravon.exe")};

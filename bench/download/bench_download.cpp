@@ -4,7 +4,8 @@
 // Usage: bench_download.exe installer|bare|bare+write|bare+write+post|post <bytes> <sha256>
 //   bare+write       each chunk also written to a file created as the download creates
 //                    its own, flushed and closed as it does (the flush timed apart)
-//   bare+write+post  and one progress message per chunk, as the download posts them
+//   bare+write+post  and a progress message per chunk whose percentage changed, as the
+//                    download's are posted
 //   post             only the progress messages of a download of <bytes>, no request
 // A window thread pumps the progress messages, as the installer's window does.
 #include <cstdio>
@@ -17,7 +18,6 @@
 #include <bcrypt.h>
 #include <psapi.h>
 
-#include "app/state.h"
 #include "net/download.h"
 #include "net/https.h"
 #include "net/progress.h"
@@ -25,9 +25,8 @@
 
 namespace {
 
-void CloseAlgorithmProvider(BCRYPT_ALG_HANDLE provider) { BCryptCloseAlgorithmProvider(provider, 0); }
-using UniqueAlgorithmProvider = UniqueNullHandle<BCRYPT_ALG_HANDLE, CloseAlgorithmProvider>;
-using UniqueHash = UniqueNullHandle<BCRYPT_HASH_HANDLE, BCryptDestroyHash>;
+// Where the progress messages go: the window thread's window, as one run's report.
+RunReport g_report{nullptr, 1};
 
 struct LoopFigures {
     unsigned long long chunks = 0;
@@ -45,22 +44,19 @@ double Now() {
 // `file` unless it is invalid, and followed by a progress message when `post` is set.
 bool BareReadAndHash(const std::wstring& url, HANDLE file, bool post, std::uint64_t size, std::string& hex,
                      LoopFigures& figures) {
-    RedirectTrace trace;
-    WinHttpHandle root;
-    WinHttpHandle connection;
-    WinHttpHandle request;
-    std::wstring errorText;
-    if (!OpenHttpsRequest(url, root, connection, request, trace, errorText)) return false;
+    HttpsRequest https;
+    ErrorText errorText;
+    if (!OpenHttpsRequest(url, https, errorText)) return false;
     UniqueAlgorithmProvider provider;
     UniqueHash hash;
     if (BCryptOpenAlgorithmProvider(provider.put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0) < 0) return false;
     if (BCryptCreateHash(provider.get(), hash.put(), nullptr, 0, nullptr, 0, 0) < 0) return false;
     const auto buffer = std::make_unique<unsigned char[]>(131072);
     std::uint64_t total = 0;
-    if (post) PostProgress(5);
+    if (post) PostProgress(g_report, 5);
     for (;;) {
         DWORD read = 0;
-        if (!WinHttpReadData(request.get(), buffer.get(), 131072, &read)) return false;
+        if (!WinHttpReadData(https.request.get(), buffer.get(), 131072, &read)) return false;
         if (read == 0) break;
         ++figures.chunks;
         DWORD written = 0;
@@ -70,7 +66,7 @@ bool BareReadAndHash(const std::wstring& url, HANDLE file, bool post, std::uint6
         }
         if (BCryptHashData(hash.get(), buffer.get(), read, 0) < 0) return false;
         total += read;
-        if (post) PostProgress(DownloadPercent(total, size));
+        if (post) PostProgress(g_report, DownloadPercent(total, size));
     }
     unsigned char digest[32] = {};
     if (BCryptFinishHash(hash.get(), digest, sizeof(digest), 0) < 0) return false;
@@ -102,7 +98,7 @@ struct WindowThread {
 void StartWindowThread(WindowThread& w) {
     w.thread = std::thread([&w] {
         w.threadId = GetCurrentThreadId();
-        g_state.mainWindow = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+        g_report.window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
         SetEvent(w.ready);
         MSG message;
         while (GetMessageW(&message, nullptr, 0, 0) > 0) {
@@ -137,17 +133,19 @@ int main(int argc, char** argv) {
 
     WindowThread window;
     StartWindowThread(window);
-    if (!g_state.mainWindow) std::fprintf(stderr, "no window for the progress messages\n");
+    if (!g_report.window) std::fprintf(stderr, "no window for the progress messages\n");
 
     const SIZE_T before = PeakWorkingSet();
     LoopFigures figures;
     const double start = Now();
     bool ok = false;
     if (mode == "installer") {
-        std::wstring errorText;
+        ErrorText errorText;
         UniqueFileHandle verified;
-        ok = DownloadInstaller(url, sha, path, size, verified, errorText);
-        if (!ok) std::fprintf(stderr, "DownloadInstaller: %ls\n", errorText.c_str());
+        const DownloadProgress progress{
+            [](void* report, int percent) { PostProgress(*static_cast<RunReport*>(report), percent); }, &g_report};
+        ok = DownloadInstaller(url, sha, path, size, progress, verified, errorText);
+        if (!ok) std::fprintf(stderr, "DownloadInstaller: %ls\n", errorText.sentence.c_str());
         verified.reset();
         DeleteFileW(path.c_str());
     } else if (mode == "bare+write" || mode == "bare+write+post") {
@@ -158,9 +156,9 @@ int main(int argc, char** argv) {
         file.reset();
         DeleteFileW(path.c_str());
     } else if (mode == "post") {
-        PostProgress(5);
+        PostProgress(g_report, 5);
         for (std::uint64_t total = 131072; total < size + 131072; total += 131072) {
-            PostProgress(DownloadPercent(total < size ? total : size, size));
+            PostProgress(g_report, DownloadPercent(total < size ? total : size, size));
         }
         ok = true;
     } else {

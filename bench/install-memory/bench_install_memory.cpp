@@ -9,7 +9,6 @@
 #include <windows.h>
 #include <psapi.h>
 
-#include "app/state.h"
 #include "app/window.h"
 #include "pipeline/messages.h"
 #include "tests/net/service_client.h"
@@ -71,13 +70,15 @@ int wmain(int argc, wchar_t** argv) {
                                  sha256 + "\",\"version\":\"2.4.1\",\"size\":" + std::to_string(size) + "}";
     if (!WriteManifest(manifest)) return 1;
 
-    // The worker posts to the main window; a message-only window stands in for it.
-    g_state.mainWindow = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    if (!g_state.mainWindow) return 1;
+    // The worker reports to the main window; a message-only window stands in for it.
+    auto run = std::make_unique<InstallRun>();
+    run->installFolder = argv[2];
+    run->report.window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    run->report.token = 1;
+    if (!run->report.window) return 1;
     const Peaks before = ReadPeaks();
     const DWORD start = GetTickCount();
-    auto folder = std::make_unique<std::wstring>(argv[2]);
-    if (!StartWorkerThread(folder)) return 1;
+    if (!StartWorkerThread(run)) return 1;
     unsigned statuses = 0;
     unsigned progresses = 0;
     const std::wstring outcome = WaitForFinalMessage(statuses, progresses);

@@ -3,7 +3,6 @@
 
 #include <memory>
 
-#include "app/state.h"
 #include "pipeline/messages.h"
 #include "pipeline/worker.h"
 #include "setup/folder_picker.h"
@@ -11,19 +10,20 @@
 
 AppFakes g_fakes;
 
-bool PickInstallFolder(HWND owner) {
+bool PickInstallFolder(HWND owner, std::wstring& installFolder) {
     ++g_fakes.pickCalls;
     g_fakes.pickOwner = owner;
-    if (g_fakes.pickResult) g_state.installFolder = g_fakes.pickedFolder;
+    if (g_fakes.pickResult) installFolder = g_fakes.pickedFolder;
     return g_fakes.pickResult;
 }
 
-bool LaunchInstalledApp() {
+bool LaunchInstalledApp(const std::wstring& installFolder) {
     ++g_fakes.launchCalls;
+    g_fakes.launchedFolder = installFolder;
     return true;
 }
 
-void InstallWorker(std::wstring* installFolder) {
-    std::unique_ptr<std::wstring> folder(installFolder);
-    PostStatus(FakeWorkerTitle, *folder);
+void InstallWorker(InstallRun* run) {
+    std::unique_ptr<InstallRun> owned(run);
+    PostStatus(owned->report, FakeWorkerTitle, owned->installFolder);
 }

@@ -11,6 +11,7 @@ struct AppFakes {
     int pickCalls = 0;
     HWND pickOwner = nullptr;
     int launchCalls = 0;
+    std::wstring launchedFolder;
 };
 
 extern AppFakes g_fakes;

@@ -48,10 +48,10 @@ TEST_F(EndToEndTest, DoneOpensTheInstalledApplicationOnlyWithTheOptionOn) {
         const std::vector<std::uint32_t> pixels = CaptureScreen(frame);
         ASSERT_EQ(pixels.size(), 560u * 380u);
         SaveBitmap(BuildTreeFile(optionOn ? L"live_success_on.bmp" : L"live_success_off.bmp"), pixels, 560, 380);
-        EXPECT_EQ(PixelAt(pixels, 52, 233), optionOn ? Accent : Control);  // the box, away from the tick
-        EXPECT_EQ(PixelAt(pixels, 44, 227), optionOn ? White : Control);    // where the tick starts
-        EXPECT_EQ(PixelAt(pixels, 47, 241), Background);                    // no location box
-        EXPECT_EQ(PixelAt(pixels, 60, 305), Accent);
+        EXPECT_EQ(PixelAt(pixels, 52, 233), optionOn ? AccentColour : ControlColour);  // the box, away from the tick
+        EXPECT_EQ(PixelAt(pixels, 44, 227), optionOn ? WhiteColour : ControlColour);    // where the tick starts
+        EXPECT_EQ(PixelAt(pixels, 47, 241), BackgroundColour);                    // no location box
+        EXPECT_EQ(PixelAt(pixels, 60, 305), AccentColour);
 
         ClickAt(window, 280, 322);  // "Done"
         ASSERT_EQ(WaitForSingleObject(child.info.hProcess, 10000), WAIT_OBJECT_0);

@@ -169,8 +169,10 @@ TEST_F(EndToEndTest, TheFolderPickedWithChangeIsShownAndInstalledInto) {
     RemoveDirectoryW(chosen.c_str());
 }
 
-// Port 9444 never answers, so the download hangs on the installing screen for about
-// ten seconds before it fails: time to set the bar from outside and look at it.
+// Port 9444 never answers, so the download hangs on the installing screen, its bar at
+// the 2 % of the manifest step, for about ten seconds before it fails. (The bar at other
+// values is checked on the installer's window in app_window_test: only the run itself
+// can move it, so values no run posts cannot be set from outside.)
 TEST_F(EndToEndTest, TheBarOnScreenFollowsProgressWhileTheDownloadHangs) {
     ASSERT_TRUE(PublishRelease(setup, Sha256Hex(setup), "https://kestravon.test:9444/files/KestravonSetup.exe"));
     ChildProcess child;
@@ -178,32 +180,22 @@ TEST_F(EndToEndTest, TheBarOnScreenFollowsProgressWhileTheDownloadHangs) {
     ASSERT_NE(window, nullptr);
     // After this status the worker posts nothing until the request fails.
     ASSERT_TRUE(WaitForText(window, StatusTitleText(L"Downloading Kestravon"), 30000));
-
-    struct Case {
-        int posted;
-        int width;  // of the blue fill; 0 for none
-        const wchar_t* text;
-    };
-    const Case cases[] = {{0, 0, L"0%"},        {1, 10, L"1%"},      {3, 14, L"3%"},
-                          {50, 240, L"50%"},    {100, 480, L"100%"}, {150, 480, L"100%"}};
+    EXPECT_TRUE(WaitForText(window, PercentText(L"2%"), 2000));
     RECT frame{};
     GetWindowRect(window, &frame);
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.posted);
-        ASSERT_TRUE(PostMessageW(window, WM_APP_PROGRESS, static_cast<WPARAM>(c.posted), 0));
-        EXPECT_TRUE(WaitForText(window, PercentText(c.text), 2000));
+    {
         const std::vector<std::uint32_t> pixels = CaptureScreen(frame);
         ASSERT_EQ(pixels.size(), 560u * 380u);
-        SaveBitmap(BuildTreeFile(L"live_installing_" + std::to_wstring(c.posted) + L".bmp"), pixels, 560, 380);
-        EXPECT_EQ(PixelAt(pixels, 60, 305), BusyButton);
-        if (c.width == 0) {
-            EXPECT_EQ(PixelAt(pixels, 45, 235), Control);
-        } else {
-            EXPECT_EQ(PixelAt(pixels, 40 + c.width / 2, 235), Accent);
-            EXPECT_EQ(PixelAt(pixels, 40 + c.width - 1, 235), Accent) << "last column of the fill";
-        }
-        if (c.width < 480) EXPECT_EQ(PixelAt(pixels, 40 + c.width, 235), Control) << "first column of the track";
+        SaveBitmap(BuildTreeFile(L"live_installing_2.bmp"), pixels, 560, 380);
+        EXPECT_EQ(PixelAt(pixels, 60, 305), BusyButtonColour);
+        EXPECT_EQ(PixelAt(pixels, 40 + 9, 235), AccentColour) << "last column of the 10-pixel fill";
+        EXPECT_EQ(PixelAt(pixels, 40 + 10, 235), ControlColour) << "first column of the track";
     }
+
+    // A forged progress message from another process is ignored: the bar stays.
+    ASSERT_TRUE(PostMessageW(window, WM_APP_PROGRESS, 50, 0));
+    Sleep(300);
+    EXPECT_TRUE(ShowsText(window, PercentText(L"2%")));
 
     ASSERT_TRUE(WaitForText(window, MainButton(L"Try Again"), 60000)) << "the hanging download never failed";
     EXPECT_TRUE(ShowsText(window, HeadlineText(L"Setup could not finish")));

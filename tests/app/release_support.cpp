@@ -2,43 +2,12 @@
 // installations through the real window.
 #include "tests/app/release_support.h"
 
-#include <bcrypt.h>
-
 #include "common/win_owners.h"
 #include "net/download.h"
 #include "setup/locations.h"
 #include "setup/path_rules.h"
 #include "tests/app/installer_path.h"
 #include "tests/net/service_client.h"
-
-namespace {
-
-void CloseAlgorithm(BCRYPT_ALG_HANDLE handle) { BCryptCloseAlgorithmProvider(handle, 0); }
-using UniqueAlgorithm = UniqueNullHandle<BCRYPT_ALG_HANDLE, CloseAlgorithm>;
-
-}  // namespace
-
-std::string ReadWholeFile(const std::wstring& path) {
-    UniqueFileHandle file(
-        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return std::string();
-    std::string bytes;
-    char buffer[65536];
-    DWORD read = 0;
-    while (ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) bytes.append(buffer, read);
-    return bytes;
-}
-
-std::string Sha256Hex(const std::string& data) {
-    UniqueAlgorithm algorithm;
-    if (BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0) != 0) return std::string();
-    unsigned char digest[32] = {};
-    if (BCryptHash(algorithm.get(), nullptr, 0, reinterpret_cast<PUCHAR>(const_cast<char*>(data.data())),
-                   static_cast<ULONG>(data.size()), digest, sizeof(digest)) != 0) {
-        return std::string();
-    }
-    return HexDigest(digest);
-}
 
 std::wstring StandinSetupPath() {
     std::wstring path = InstallerExePath();

@@ -6,11 +6,10 @@
 
 #include <windows.h>
 
+#include "tests/support/files.h"
+
 constexpr char DemoSetupUrl[] = "https://kestravon.test/files/KestravonSetup.exe";
 
-std::string ReadWholeFile(const std::wstring& path);
-// Lower-case hex SHA-256 of `data`; empty on failure.
-std::string Sha256Hex(const std::string& data);
 // The NSIS stand-in setup that installs kestravon.exe with /S /D=<folder>.
 std::wstring StandinSetupPath();
 // Serves `setup` as files/KestravonSetup.exe and a manifest naming `url` with `sha256`.

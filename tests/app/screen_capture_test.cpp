@@ -66,10 +66,15 @@ TEST_F(ScreenCaptureTest, FailureScreensShowTheirSentence) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        // A run is awaited, as after "Install Kestravon"; its failure ends it.
+        constexpr UINT_PTR Token = 0xFA11;
+        g_state.installing.exchange(true);
+        g_state.runToken = Token;
+        const RunReport report{window, Token};
         if (c.posted) {
-            PostFailure(c.posted);
+            PostFailure(report, c.posted);
         } else {
-            PostMessageW(window, WM_APP_FAILED, 0, 0);
+            PostUnexpectedFailure(report);
         }
         EXPECT_TRUE(Shows(SubLineText(c.shown)));
         EXPECT_TRUE(ShowsText(window, HeadlineText(L"Setup could not finish")));
@@ -77,9 +82,40 @@ TEST_F(ScreenCaptureTest, FailureScreensShowTheirSentence) {
         EXPECT_TRUE(ShowsText(window, FolderText(g_state.installFolder)));
         const std::vector<std::uint32_t> pixels = Capture(c.shot);
         ASSERT_EQ(pixels.size(), 560u * 380u);
-        EXPECT_EQ(PixelAt(pixels, 47, 241), LocationBox);
-        EXPECT_EQ(PixelAt(pixels, 428, 241), Control);  // "Change"
-        EXPECT_EQ(PixelAt(pixels, 60, 305), Accent);
+        EXPECT_EQ(PixelAt(pixels, 47, 241), LocationBoxColour);
+        EXPECT_EQ(PixelAt(pixels, 428, 241), ControlColour);  // "Change"
+        EXPECT_EQ(PixelAt(pixels, 60, 305), AccentColour);
+    }
+}
+
+// The installing screen on the live screen, its bar set through the run's own messages.
+TEST_F(ScreenCaptureTest, TheBarOnScreenFollowsProgress) {
+    constexpr UINT_PTR Token = 0xBA5;
+    g_state.installing.exchange(true);
+    g_state.buttonLabel = L"Installing...";
+    g_state.runToken = Token;
+    g_state.statusTitle = L"Downloading Kestravon";
+    struct Case {
+        int posted;
+        int width;  // of the blue fill; 0 for none
+        const wchar_t* text;
+    };
+    const Case cases[] = {{0, 0, L"0%"},     {1, 10, L"1%"},      {3, 14, L"3%"},
+                          {50, 240, L"50%"}, {100, 480, L"100%"}, {150, 480, L"100%"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.posted);
+        ASSERT_TRUE(PostMessageW(window, WM_APP_PROGRESS, static_cast<WPARAM>(c.posted), static_cast<LPARAM>(Token)));
+        ASSERT_TRUE(Shows(PercentText(c.text)));
+        const std::vector<std::uint32_t> pixels = Capture((L"screen_installing_" + std::to_wstring(c.posted) + L".bmp").c_str());
+        ASSERT_EQ(pixels.size(), 560u * 380u);
+        EXPECT_EQ(PixelAt(pixels, 60, 305), BusyButtonColour);
+        if (c.width == 0) {
+            EXPECT_EQ(PixelAt(pixels, 45, 235), ControlColour);
+        } else {
+            EXPECT_EQ(PixelAt(pixels, 40 + c.width / 2, 235), AccentColour);
+            EXPECT_EQ(PixelAt(pixels, 40 + c.width - 1, 235), AccentColour) << "last column of the fill";
+        }
+        if (c.width < 480) EXPECT_EQ(PixelAt(pixels, 40 + c.width, 235), ControlColour) << "first column of the track";
     }
 }
 
@@ -95,7 +131,7 @@ TEST_F(ScreenCaptureTest, AClickWithARelativeFolderShowsTheRejection) {
     EXPECT_TRUE(ShowsText(window, FolderText(L"Kestravon")));
     const std::vector<std::uint32_t> pixels = Capture(L"screen_rejected_folder.bmp");
     ASSERT_EQ(pixels.size(), 560u * 380u);
-    EXPECT_EQ(PixelAt(pixels, 60, 305), Accent);
+    EXPECT_EQ(PixelAt(pixels, 60, 305), AccentColour);
 }
 
 }  // namespace

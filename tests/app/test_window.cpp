@@ -15,6 +15,7 @@ void ResetInstallerState(InstallerState& state) {
     state.openAfterInstall = true;
     state.dragging = false;
     state.dragAnchor = POINT{0, 0};
+    state.runToken = 0;
     if (!state.fontBody) state.fontBody = CreateUiFont(14, 400);
     if (!state.fontSmall) state.fontSmall = CreateUiFont(13, 500);
     if (!state.fontEmphasis) state.fontEmphasis = CreateUiFont(15, 600);

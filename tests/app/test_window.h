@@ -19,8 +19,6 @@ void DestroyTestInstallerWindow(HWND window);
 // Dispatches whatever is queued for this thread now.
 void PumpMessages();
 
-using UniqueMemoryDc = UniqueNullHandle<HDC, DeleteDC>;
-
 // A top-down 32-bit DIB section selected into a memory DC.
 struct Canvas {
     UniqueMemoryDc dc;

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "app/layout.h"
 #include "app/startup.h"
 #include "app/state.h"
 #include "app/window.h"
@@ -40,6 +41,15 @@ void ExpectFields(const Fields& expected, const char* context) {
     EXPECT_EQ(actual.statusDetail, expected.statusDetail);
 }
 
+// The token of the run that EnterScreen(Screen::Installing) awaits.
+constexpr UINT_PTR RunToken = 0x5EED'CAFE;
+
+// Posts a worker message of the run `token`, in the parameters the worker uses.
+bool PostWorkerMessage(HWND window, UINT message, WPARAM percent, LPARAM payload, UINT_PTR token = RunToken) {
+    if (message == WM_APP_PROGRESS) return PostMessageW(window, message, percent, static_cast<LPARAM>(token));
+    return PostMessageW(window, message, token, payload);
+}
+
 // Puts g_state on `screen` the way the window procedure would have left it.
 void EnterScreen(Screen screen) {
     switch (screen) {
@@ -47,6 +57,7 @@ void EnterScreen(Screen screen) {
     case Screen::Installing:
         g_state.installing.exchange(true);
         g_state.buttonLabel = L"Installing...";
+        g_state.runToken = RunToken;
         break;
     case Screen::Success:
         g_state.succeeded.exchange(true);
@@ -147,7 +158,7 @@ TEST_F(WindowProcTest, WorkerMessagesChangeTheStateAsPosted) {
             lParam = reinterpret_cast<LPARAM>(new std::wstring());
         }
         // Through the queue, as the worker delivers them.
-        ASSERT_TRUE(PostMessageW(window, c.message, c.wParam, lParam));
+        ASSERT_TRUE(PostWorkerMessage(window, c.message, c.wParam, lParam));
         PumpMessages();
         ExpectFields(c.expected, c.name);
         EXPECT_TRUE(Open()) << c.name;
@@ -156,12 +167,51 @@ TEST_F(WindowProcTest, WorkerMessagesChangeTheStateAsPosted) {
 
 TEST_F(WindowProcTest, PostingOperationsReachTheWindowInOrder) {
     EnterScreen(Screen::Installing);
-    PostStatus(L"Preparing setup", L"Checking installation files...");
-    PostProgress(2);
-    PostFailure(L"Could not reach the release service.");
+    RunReport report{window, RunToken};
+    PostStatus(report, L"Preparing setup", L"Checking installation files...");
+    PostProgress(report, 2);
+    PostFailure(report, L"Could not reach the release service.");
     PumpMessages();
     ExpectFields({false, false, true, 0, L"Try Again", L"Installation failed", L"Could not reach the release service."},
                  "after status, progress, failure");
+}
+
+// Messages of no run, of another run, or after the run's final one change nothing, and
+// their parameters are never read: the payload pointers here would crash the process.
+TEST_F(WindowProcTest, OnlyTheAwaitedRunsMessagesAreApplied) {
+    const auto bogus = static_cast<LPARAM>(0x10);
+    struct ForeignCase {
+        const char* name;
+        Screen screen;
+        UINT message;
+        UINT_PTR token;
+    };
+    const ForeignCase cases[] = {
+        {"status of another run", Screen::Installing, WM_APP_STATUS, RunToken + 1},
+        {"progress of another run", Screen::Installing, WM_APP_PROGRESS, RunToken ^ 0x100},
+        {"success of another run", Screen::Installing, WM_APP_SUCCEEDED, 0},
+        {"failure of another run", Screen::Installing, WM_APP_FAILED, 1},
+        {"status while idle", Screen::Idle, WM_APP_STATUS, RunToken},
+        {"failure while idle", Screen::Idle, WM_APP_FAILED, 0},
+        {"success on the failure screen", Screen::Failure, WM_APP_SUCCEEDED, RunToken},
+        {"failure on the success screen", Screen::Success, WM_APP_FAILED, RunToken},
+    };
+    for (const ForeignCase& c : cases) {
+        Restart(c.screen);
+        const Fields before = Snapshot();
+        ASSERT_TRUE(PostWorkerMessage(window, c.message, 77, bogus, c.token));
+        PumpMessages();
+        ExpectFields(before, c.name);
+    }
+    // The final message ends the run: a second one from the same run is not applied.
+    Restart(Screen::Installing);
+    ASSERT_TRUE(PostWorkerMessage(window, WM_APP_SUCCEEDED, 0, 0));
+    PumpMessages();
+    const Fields succeeded = Snapshot();
+    EXPECT_TRUE(succeeded.succeeded);
+    ASSERT_TRUE(PostWorkerMessage(window, WM_APP_FAILED, 0, bogus));
+    PumpMessages();
+    ExpectFields(succeeded, "failure after success");
 }
 
 struct CloseCase {
@@ -238,6 +288,28 @@ TEST_F(WindowProcTest, DraggingKeepsTheGrabbedPointUnderTheCursor) {
     RECT after{};
     GetWindowRect(window, &after);
     EXPECT_EQ(after.left, moved.left);
+}
+
+// Capture taken by another window mid-drag (Alt+Tab, a dialog) ends the drag: a later
+// press-and-move does not move the window by the old anchor.
+TEST_F(WindowProcTest, ADragEndsWhenCaptureIsTakenAway) {
+    Press(200, 50);
+    ASSERT_TRUE(g_state.dragging);
+    ASSERT_EQ(GetCapture(), window);
+    HWND other = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(other, nullptr);
+    SetCapture(other);
+    EXPECT_FALSE(g_state.dragging);
+    ReleaseCapture();
+    DestroyWindow(other);
+    RECT before{};
+    GetWindowRect(window, &before);
+    ASSERT_TRUE(SetCursorPos(before.left + 400, before.top + 300));
+    SendMessageW(window, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(400, 300));
+    RECT after{};
+    GetWindowRect(window, &after);
+    EXPECT_EQ(after.left, before.left);
+    EXPECT_EQ(after.top, before.top);
 }
 
 struct ChangeCase {
@@ -340,18 +412,20 @@ struct RejectCase {
 
 int g_starterCalls = 0;
 std::wstring g_starterFolder;
+RunReport g_starterReport;
 
-bool AcceptingStarter(std::unique_ptr<std::wstring>& folder) {
+bool AcceptingStarter(std::unique_ptr<InstallRun>& run) {
     ++g_starterCalls;
-    g_starterFolder = *folder;
-    folder.reset();  // as a started thread would, in the end
+    g_starterFolder = run->installFolder;
+    g_starterReport = run->report;
+    run.reset();  // as a started thread would, in the end
     return true;
 }
 
-bool FailingStarter(std::unique_ptr<std::wstring>& folder) {
+bool FailingStarter(std::unique_ptr<InstallRun>& run) {
     ++g_starterCalls;
-    g_starterFolder = folder ? *folder : L"<none>";
-    return false;  // the copy stays with BeginInstall, which frees it
+    g_starterFolder = run ? run->installFolder : L"<none>";
+    return false;  // the run stays with BeginInstall, which frees it
 }
 
 TEST_F(WindowProcTest, BeginInstallRejectsAnEmptyOrRelativeFolder) {
@@ -381,6 +455,9 @@ TEST_F(WindowProcTest, BeginInstallAcceptsAnAbsoluteFolder) {
     BeginInstall(AcceptingStarter);
     EXPECT_EQ(g_starterCalls, 1);
     EXPECT_EQ(g_starterFolder, g_state.installFolder);
+    EXPECT_EQ(g_starterReport.window, window);
+    EXPECT_NE(g_starterReport.token, 0u);
+    EXPECT_EQ(g_starterReport.token, g_state.runToken) << "the run's messages are awaited";
     // The texts keep the last failure until the worker's first status replaces them.
     ExpectFields({true, false, false, 0, L"Installing...", L"Installation failed", L"The download was interrupted."},
                  "accepted");
@@ -398,15 +475,17 @@ TEST_F(WindowProcTest, AWorkerThatCannotStartEndsOnTheFailureScreen) {
     ExpectFields({false, false, true, 0, L"Try Again", L"Installation failed", L"An unexpected error occurred."},
                  "thread start failed");
     EXPECT_EQ(CurrentScreen(g_state), Screen::Failure);
+    EXPECT_EQ(g_state.runToken, 0u) << "no run is awaited";
 
     SendMessageW(window, WM_CLOSE, 0, 0);  // not stuck: the window can be closed
     EXPECT_FALSE(Open());
 }
 
-TEST_F(WindowProcTest, StartWorkerThreadHandsTheFolderToARunningThread) {
-    auto folder = std::make_unique<std::wstring>(L"E:\\Kestravon");
-    ASSERT_TRUE(StartWorkerThread(folder));
-    EXPECT_EQ(folder, nullptr);
+TEST_F(WindowProcTest, StartWorkerThreadHandsTheRunToARunningThread) {
+    EnterScreen(Screen::Installing);
+    auto run = std::make_unique<InstallRun>(InstallRun{L"E:\\Kestravon", RunReport{window, RunToken}});
+    ASSERT_TRUE(StartWorkerThread(run));
+    EXPECT_EQ(run, nullptr);
     ASSERT_TRUE(WaitForFakeWorker());
     EXPECT_EQ(g_state.statusDetail, L"E:\\Kestravon");
 }

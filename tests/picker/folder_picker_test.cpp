@@ -11,7 +11,6 @@
 #include <string>
 #include <thread>
 
-#include "app/state.h"
 #include "setup/folder_picker.h"
 #include "setup/path_rules.h"
 
@@ -215,17 +214,19 @@ protected:
     // Runs the picker on this (STA) thread while a helper thread drives it.
     static bool Pick(Action action, const std::wstring& typed, Observed* observed) {
         std::thread driver(Drive, owner_, action, typed, observed);
-        const bool picked = PickInstallFolder(owner_);
+        const bool picked = PickInstallFolder(owner_, installFolder_);
         driver.join();
         return picked;
     }
 
     static HWND owner_;
     static std::wstring root_;
+    static std::wstring installFolder_;  // the folder the picker starts in and replaces
 };
 
 HWND FolderPickerTest::owner_ = nullptr;
 std::wstring FolderPickerTest::root_;
+std::wstring FolderPickerTest::installFolder_;
 
 TEST_F(FolderPickerTest, TypedFolderIsChosen) {
     struct Case {
@@ -240,7 +241,7 @@ TEST_F(FolderPickerTest, TypedFolderIsChosen) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        g_state.installFolder = L"C:\\before";
+        installFolder_ = L"C:\\before";
         Observed observed;
         EXPECT_TRUE(Pick(Action::TypeAndReturn, c.typed, &observed));
         EXPECT_TRUE(observed.found);
@@ -248,18 +249,18 @@ TEST_F(FolderPickerTest, TypedFolderIsChosen) {
         EXPECT_TRUE(observed.ownerDisabled);
         EXPECT_TRUE(observed.ownedByOwner);
         EXPECT_TRUE(observed.closedByInput);
-        EXPECT_EQ(g_state.installFolder, c.expected);
+        EXPECT_EQ(installFolder_, c.expected);
     }
 }
 
 TEST_F(FolderPickerTest, EscapeCancelsAndKeepsTheFolder) {
-    g_state.installFolder = root_ + L"\\chosen";
+    installFolder_ = root_ + L"\\chosen";
     Observed observed;
     EXPECT_FALSE(Pick(Action::Escape, L"", &observed));
     EXPECT_TRUE(observed.found);
     EXPECT_TRUE(observed.closedByInput);
     EXPECT_EQ(observed.okLabel, L"Select Folder");
-    EXPECT_EQ(g_state.installFolder, root_ + L"\\chosen");
+    EXPECT_EQ(installFolder_, root_ + L"\\chosen");
 }
 
 // "." in the name box picks the folder the dialog is showing, so this reveals where
@@ -276,11 +277,11 @@ TEST_F(FolderPickerTest, OpensInTheFolderOrItsParent) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        g_state.installFolder = c.current;
+        installFolder_ = c.current;
         Observed observed;
         EXPECT_TRUE(Pick(Action::TypeAndReturn, L".", &observed));
         EXPECT_TRUE(observed.closedByInput);
-        EXPECT_EQ(g_state.installFolder, NormalizePath(c.expected + L"\\."));
+        EXPECT_EQ(installFolder_, NormalizePath(c.expected + L"\\."));
     }
 }
 

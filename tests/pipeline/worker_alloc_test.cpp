@@ -92,10 +92,10 @@ TEST_P(InstallWorkerAllocationTest, EveryRefusedAllocationEndsTheRunCleanly) {
         const std::vector<std::wstring> lines = RunOnWorkerThread(
             recorder,
             [&] {
-                auto* folder = new std::wstring(installFolder);
+                auto* run = new InstallRun{installFolder, recorder.report};
                 t_exhaustedForGood = forGood;
                 t_allocationsLeft = points;
-                InstallWorker(folder);
+                InstallWorker(run);
                 refused = t_refused;
                 t_allocationsLeft = -1;
             },

@@ -72,7 +72,7 @@ std::string ProbeFromAnotherProcess(const std::wstring& probe, const std::wstrin
     CloseHandle(info.hThread);
     const bool ended = WaitForSingleObject(info.hProcess, 30000) == WAIT_OBJECT_0;
     CloseHandle(info.hProcess);
-    return ended ? ReadBytes(report) : "probe did not end";
+    return ended ? ReadWholeFile(report) : "probe did not end";
 }
 
 class InstallWorkerTest : public testing::Test {
@@ -95,7 +95,8 @@ protected:
 
     std::vector<std::wstring> RunWorker() {
         const std::wstring folder = installFolder_;
-        return RunOnWorkerThread(recorder_, [folder] { InstallWorker(new std::wstring(folder)); });
+        const RunReport report = recorder_.report;
+        return RunOnWorkerThread(recorder_, [folder, report] { InstallWorker(new InstallRun{folder, report}); });
     }
 
     // Notes whether the downloaded file exists as each message of `message` and `percent` arrives.
@@ -224,7 +225,7 @@ TEST_F(InstallWorkerTest, NoTemporaryFolder) {
     }
     const std::vector<std::wstring> expected = {Checking, L"progress:2", Downloading, NoTempFolder};
     EXPECT_EQ(lines, expected);
-    EXPECT_EQ(ReadBytes(tempInstaller_), "left over");
+    EXPECT_EQ(ReadWholeFile(tempInstaller_), "left over");
     EXPECT_EQ(RequestPaths(), std::vector<std::string>{ManifestPath});
 }
 
@@ -349,7 +350,7 @@ TEST_F(InstallWorkerTest, NoLengthKeepsTheBarAtFiveUntilTheDownloadEnds) {
 // the held file; once it has exited the worker deletes the file as before.
 TEST_F(InstallWorkerTest, NobodyCanChangeTheSetupProgramWhileItRuns) {
     const std::wstring probe = BuildTreePath(L"tests/pipeline/hold_probe.exe");
-    const std::string bytes = ReadBytes(probe);
+    const std::string bytes = ReadWholeFile(probe);
     ASSERT_FALSE(bytes.empty()) << "build the hold_probe target";
     ASSERT_TRUE(WriteServedFile(L"hold_probe.exe", bytes));
     ASSERT_TRUE(WriteManifest(ManifestJson("https://kestravon.test/files/hold_probe.exe", Sha256Hex(bytes),

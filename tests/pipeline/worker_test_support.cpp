@@ -29,28 +29,6 @@ unsigned Percent(const std::wstring& line) { return static_cast<unsigned>(std::s
 
 }  // namespace
 
-std::string ReadBytes(const std::wstring& path) {
-    std::string bytes;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return bytes;
-    char chunk[65536];
-    DWORD read = 0;
-    while (ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read > 0) bytes.append(chunk, read);
-    CloseHandle(file);
-    return bytes;
-}
-
-std::string Sha256Hex(const std::string& bytes) {
-    BCRYPT_ALG_HANDLE provider = nullptr;
-    if (BCryptOpenAlgorithmProvider(&provider, BCRYPT_SHA256_ALGORITHM, nullptr, 0) < 0) return {};
-    unsigned char digest[32] = {};
-    std::string copy = bytes;  // BCryptHash takes a non-const buffer
-    const NTSTATUS status = BCryptHash(provider, nullptr, 0, reinterpret_cast<PUCHAR>(copy.data()),
-                                       static_cast<ULONG>(copy.size()), digest, sizeof digest);
-    BCryptCloseAlgorithmProvider(provider, 0);
-    return status < 0 ? std::string() : HexDigest(digest);
-}
-
 std::string ManifestJson(const std::string& url, const std::string& sha256, std::uint64_t size) {
     return "{\"url\":\"" + url + "\",\"sha256\":\"" + sha256 + "\",\"version\":\"2.4.1\",\"size\":" +
            std::to_string(size) + "}";
@@ -64,7 +42,7 @@ std::string Narrow(const std::wstring& ascii) {
 
 ServedSetup ServeStandin(const std::wstring& name) {
     ServedSetup served;
-    const std::string bytes = ReadBytes(StandinPath(name));
+    const std::string bytes = ReadWholeFile(StandinPath(name));
     EXPECT_FALSE(bytes.empty()) << "build the kestravon_standins target";
     EXPECT_TRUE(WriteServedFile(name, bytes));
     served.url = "https://kestravon.test/files/" + Narrow(name);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/files.h"
 #include "tests/support/message_recorder.h"
 
 extern const std::wstring Checking;
@@ -15,10 +16,6 @@ extern const std::wstring Installing;
 extern const std::wstring Finishing;
 extern const char ManifestPath[];
 
-// The whole file, or empty when it cannot be read.
-std::string ReadBytes(const std::wstring& path);
-// Lower-case hexadecimal SHA-256, computed in one call, apart from the download's hashing.
-std::string Sha256Hex(const std::string& bytes);
 std::string ManifestJson(const std::string& url, const std::string& sha256, std::uint64_t size);
 std::string Narrow(const std::wstring& ascii);
 

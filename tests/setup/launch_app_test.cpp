@@ -4,7 +4,6 @@
 #include <objbase.h>
 #include <shellapi.h>
 
-#include "app/state.h"
 #include "setup/launch_app.h"
 #include "setup/run_setup.h"
 #include "win_test_support.h"
@@ -15,7 +14,6 @@ class LaunchAppTest : public ::testing::Test {
 protected:
     // The shell expects the single-threaded apartment the window thread has.
     static void SetUpTestSuite() { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE); }
-    void TearDown() override { g_state.installFolder.clear(); }
 
     ScratchFolder scratch{L"kestravon launch"};
 };
@@ -37,21 +35,17 @@ void ExpectStartedIn(const std::wstring& folder) {
 }
 
 TEST_F(LaunchAppTest, EmptyFolderLaunchesNothing) {
-    g_state.installFolder.clear();
-    EXPECT_FALSE(LaunchInstalledApp());
+    EXPECT_FALSE(LaunchInstalledApp(L""));
 }
 
 TEST_F(LaunchAppTest, FolderWithoutTheApplication) {
-    g_state.installFolder = scratch.path;
-    EXPECT_FALSE(LaunchInstalledApp());
-    g_state.installFolder = scratch.path + L"\\missing";
-    EXPECT_FALSE(LaunchInstalledApp());
+    EXPECT_FALSE(LaunchInstalledApp(scratch.path));
+    EXPECT_FALSE(LaunchInstalledApp(scratch.path + L"\\missing"));
 }
 
 TEST_F(LaunchAppTest, DirectoryNamedLikeTheApplicationIsSkipped) {
     ASSERT_TRUE(CreateFolder(scratch.path + L"\\kestravon.exe"));
-    g_state.installFolder = scratch.path;
-    EXPECT_FALSE(LaunchInstalledApp());
+    EXPECT_FALSE(LaunchInstalledApp(scratch.path));
 }
 
 TEST_F(LaunchAppTest, ProgramTheShellRefusesIsNotLaunched) {
@@ -61,13 +55,12 @@ TEST_F(LaunchAppTest, ProgramTheShellRefusesIsNotLaunched) {
     DWORD written = 0;
     WriteFile(file, "not a program", 13, &written, nullptr);
     CloseHandle(file);
-    g_state.installFolder = scratch.path;
-    EXPECT_FALSE(LaunchInstalledApp());
+    EXPECT_FALSE(LaunchInstalledApp(scratch.path));
 }
 
 struct InstalledCase {
     const wchar_t* fileName;  // as the setup program wrote it
-    const wchar_t* suffix;    // appended to the folder in installFolder
+    const wchar_t* suffix;    // appended to the install folder
 };
 
 const InstalledCase InstalledCases[] = {
@@ -83,8 +76,7 @@ TEST_F(LaunchAppTest, StartsTheApplicationInItsFolderWithoutArguments) {
         const std::wstring folder = scratch.path + L"\\Kestravon App " + std::to_wstring(++index);
         ASSERT_TRUE(CreateFolder(folder));
         ASSERT_TRUE(CopyInto(StandinPath(L"kestravon_app.exe"), folder + L"\\" + row.fileName));
-        g_state.installFolder = folder + row.suffix;
-        EXPECT_TRUE(LaunchInstalledApp());
+        EXPECT_TRUE(LaunchInstalledApp(folder + row.suffix));
         ExpectStartedIn(folder);
     }
 }
@@ -92,10 +84,9 @@ TEST_F(LaunchAppTest, StartsTheApplicationInItsFolderWithoutArguments) {
 TEST_F(LaunchAppTest, StartsWhatTheRealSetupInstalled) {
     const std::wstring folder = scratch.path + L"\\Installed Kestravon";
     DWORD exitCode = 0;
-    std::wstring errorText;
-    ASSERT_TRUE(RunSetup(StandinPath(L"kestravon-setup.exe"), folder, exitCode, errorText)) << errorText;
-    g_state.installFolder = folder;
-    EXPECT_TRUE(LaunchInstalledApp());
+    ErrorText errorText;
+    ASSERT_TRUE(RunSetup(StandinPath(L"kestravon-setup.exe"), folder, exitCode, errorText)) << errorText.sentence;
+    EXPECT_TRUE(LaunchInstalledApp(folder));
     ExpectStartedIn(folder);
 }
 

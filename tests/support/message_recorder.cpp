@@ -3,7 +3,6 @@
 
 #include <memory>
 
-#include "app/state.h"
 #include "pipeline/messages.h"
 
 namespace {
@@ -18,7 +17,8 @@ LRESULT CALLBACK RecorderProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     RecordedMessage record;
     record.message = message;
     record.wParam = wParam;
-    record.hadPayload = lParam != 0;
+    record.token = RunTokenOf(message, wParam, lParam);
+    record.hadPayload = message != WM_APP_PROGRESS && lParam != 0;  // progress carries the token there
     if (message == WM_APP_STATUS && lParam) {
         std::unique_ptr<StatusUpdate> update(reinterpret_cast<StatusUpdate*>(lParam));
         record.title = update->title;
@@ -47,7 +47,7 @@ bool StartRecording(MessageRecorder& recorder) {
                                       GetModuleHandleW(nullptr), nullptr);
     if (!recorder.window) return false;
     SetWindowLongPtrW(recorder.window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&recorder));
-    g_state.mainWindow = recorder.window;
+    recorder.report = RunReport{recorder.window, RecorderToken};
     return true;
 }
 
@@ -72,7 +72,6 @@ void PumpPending(MessageRecorder&) {
 
 void StopRecording(MessageRecorder& recorder) {
     if (recorder.window) DestroyWindow(recorder.window);
-    if (g_state.mainWindow == recorder.window) g_state.mainWindow = nullptr;
     recorder.window = nullptr;
 }
 
