@@ -164,7 +164,8 @@ else
 fi
 
 rc=0
-tests/harness/netns-run.sh --service-dir "$release" "$0" --inside || rc=$?
+# Inside, /tmp/.X11-unix is our Xvfb's socket folder, or the host's for another DISPLAY.
+tests/harness/netns-run.sh --service-dir "$release" --xvfb "$xvfb_state" "$0" --inside || rc=$?
 if [ -n "$xvfb_state" ]; then
   echo "Screenshots:"
   for name in idle installing success failure; do

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,7 @@ const std::wstring DigestMismatch = L"failed:Security check failed: installer SH
 const std::wstring SizeMismatch = L"failed:Installer size did not match the published release.";
 const std::wstring SetupFailed = L"failed:Setup stopped with code 3.";
 const std::wstring CannotStart = L"failed:Could not start the Kestravon installer.";
+const std::wstring CannotSave = L"failed:Could not save the installer to disk.";
 
 // Sets an environment variable of this process (which the worker shares) for one scope.
 class EnvironmentOverride {
@@ -343,6 +345,43 @@ TEST_F(InstallWorkerTest, NoLengthKeepsTheBarAtFiveUntilTheDownloadEnds) {
     EXPECT_EQ(RunWorker(), expected);
     EXPECT_EQ(existedAtFailure, std::vector<bool>{false});
     EXPECT_FALSE(FileExists(tempInstaller_));
+}
+
+// The temporary folder on a tmpfs (ctest worker_test.full_disk: netns-run.sh --small-temp)
+// and a setup larger than it: the write fails, nothing is left and nothing runs; then,
+// with the space free again, a setup that fits installs.
+TEST_F(InstallWorkerTest, FullDiskFailsTheSaveAndTheNextRunInstalls) {
+    wchar_t mib[8] = {};
+    if (GetEnvironmentVariableW(L"KESTRAVON_SMALL_TEMP_MIB", mib, 8) == 0) {
+        GTEST_SKIP() << "needs the small temporary folder of ctest worker_test.full_disk";
+    }
+    // hold_probe padded past the folder's size: a setup that reports when it starts, and
+    // exits at once because its release file is the report itself.
+    const std::string probe = ReadBytes(BuildTreePath(L"tests/pipeline/hold_probe.exe"));
+    ASSERT_FALSE(probe.empty()) << "build the hold_probe target";
+    const std::string big = probe + std::string((std::wcstoul(mib, nullptr, 10) + 1) << 20, '\0');
+    ASSERT_TRUE(WriteServedFile(L"big_probe.exe", big));
+    ASSERT_TRUE(WriteManifest(ManifestJson("https://kestravon.test/files/big_probe.exe", Sha256Hex(big), big.size())));
+    const std::wstring started = scratch_.path + L"\\started.txt";
+    EnvironmentOverride startedVariable(L"KESTRAVON_HOLD_STARTED", started);
+    EnvironmentOverride releaseVariable(L"KESTRAVON_HOLD_RELEASE", started);
+
+    std::vector<std::wstring> lines = RunWorker();
+    TakeChunkPercents(lines);
+    EXPECT_EQ(lines, (std::vector<std::wstring>{Checking, L"progress:2", Downloading, L"progress:5", CannotSave}));
+    EXPECT_FALSE(FileExists(tempInstaller_));
+    EXPECT_FALSE(FileExists(started)) << "the setup ran";
+
+    recorder_.messages.clear();
+    const ServedSetup setup = ServeStandin(L"kestravon-setup.exe");
+    ASSERT_TRUE(WriteManifest(ManifestJson(setup.url, setup.sha256, setup.size)));
+    lines = RunWorker();
+    TakeChunkPercents(lines);
+    const std::vector<std::wstring> installed = {Checking,      L"progress:2",  Downloading, L"progress:5",
+                                                 L"progress:88", Installing,    L"progress:98", Finishing,
+                                                 L"progress:100", L"succeeded"};
+    EXPECT_EQ(lines, installed);
+    EXPECT_TRUE(Installed());
 }
 
 // While the setup program runs, another process can neither write, rename nor delete it
