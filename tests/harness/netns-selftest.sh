@@ -45,6 +45,10 @@ exec "$here/netns-run.sh" bash -c '
   [ "$rc" = 56 ] || fail "drop gave curl exit $rc, not a reset (56)"
   echo "{\"url\":\"x\"}" >"$KESTRAVON_SERVICE_DIR/manifest.json"
   [ "$(get https://kestravon.test/api/v1/launcher/installer/windows-x86_64)" = "{\"url\":\"x\"}" ] || fail "manifest"
+  sig=https://kestravon.test/api/v1/launcher/installer/windows-x86_64.sig
+  [ "$(get -o /dev/null -w "%{http_code}" $sig)" = 404 ] || fail "signature before it exists"
+  echo c2lnbmF0dXJl >"$KESTRAVON_SERVICE_DIR/manifest.json.sig"
+  [ "$(get $sig)" = c2lnbmF0dXJl ] || fail "signature"
   echo setup >"$KESTRAVON_SERVICE_DIR/files/setup.exe"
   [ "$(get https://kestravon.test/files/setup.exe)" = setup ] || fail "files"
   [ "$(get --path-as-is -o /dev/null -w "%{http_code}" https://kestravon.test/files/../manifest.json)" = 404 ] || fail "traversal"

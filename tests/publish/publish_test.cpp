@@ -4,6 +4,7 @@
 #include <string>
 
 #include "pipeline/manifest.h"
+#include "tools/publish/manifest_signature.h"
 #include "tools/publish/publish.h"
 
 namespace {
@@ -121,6 +122,37 @@ TEST(PublishManifest, RefusesWhatTheInstallerWouldNotAccept) {
         EXPECT_FALSE(BuildManifest(c.input, json, errorText));
         EXPECT_EQ(errorText, c.sentence);
         EXPECT_EQ(json, "previous");
+    }
+}
+
+// DER SEQUENCE of two INTEGERs with the given content bytes.
+std::string SignatureDer(const std::string& r, const std::string& s) {
+    const std::string body = "\x02" + std::string(1, static_cast<char>(r.size())) + r + "\x02" +
+                             std::string(1, static_cast<char>(s.size())) + s;
+    return "\x30" + std::string(1, static_cast<char>(body.size())) + body;
+}
+
+// About one signature in 128 has an r or s shorter than 32 bytes.
+TEST(ManifestSignature, RAndSArePaddedToThirtyTwoBytes) {
+    const std::string A(32, '\x11'), B(32, '\x7f'), High(32, '\x80'), Zero(1, '\0');
+    struct Case {
+        const char* name;
+        std::string der;
+        std::string p1363;  // empty: refused
+    };
+    const Case cases[] = {
+        {"both full", SignatureDer(A, B), A + B},
+        {"sign byte dropped", SignatureDer(Zero + High, Zero + High), High + High},
+        {"short r", SignatureDer(A.substr(1), B), Zero + A.substr(1) + B},
+        {"one-byte s", SignatureDer(A, "\x05"), A + std::string(31, '\0') + "\x05"},
+        {"r of 33 bytes", SignatureDer("\x01" + A, B), ""},
+        {"trailing byte", SignatureDer(A, B) + "x", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string p1363 = "untouched";
+        EXPECT_EQ(P1363FromDer(c.der, p1363), !c.p1363.empty());
+        EXPECT_EQ(p1363, c.p1363.empty() ? "untouched" : c.p1363);
     }
 }
 

@@ -4,6 +4,7 @@ behaviour is chosen by the URL, for the installer's network tests and the demo.
 
 Served paths (every response closes its connection):
   /api/v1/launcher/installer/windows-x86_64   <service-dir>/manifest.json
+  /api/v1/launcher/installer/windows-x86_64.sig  <service-dir>/manifest.json.sig (404 when absent)
   /files/<name>                               <service-dir>/files/<name>
   /t/status/<code>                            that status, a short body (none for 1xx/204/304)
   /t/redirect?to=<url>[&code=302]             a redirect to <url>
@@ -102,6 +103,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         try:
             if path == MANIFEST_PATH:
                 return self.send_file(os.path.join(self.server.service_dir, "manifest.json"))
+            if path == MANIFEST_PATH + ".sig":
+                return self.send_file(os.path.join(self.server.service_dir, "manifest.json.sig"))
             if path.startswith("/files/"):
                 return self.send_served_file(path[len("/files/"):])
             if path.startswith("/t/status/"):
@@ -304,7 +307,8 @@ def parse_port(spec):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--dir", required=True, help="service directory (manifest.json, files/, requests.jsonl)")
+    parser.add_argument("--dir", required=True,
+                        help="service directory (manifest.json, manifest.json.sig, files/, requests.jsonl)")
     parser.add_argument("--certs", required=True, help="folder with <name>.pem and <name>.key")
     parser.add_argument("--https", action="append", default=[], metavar="PORT[:CERT]",
                         help="HTTPS port, optionally with the certificate name (default server)")
