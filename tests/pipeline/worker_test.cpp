@@ -357,7 +357,7 @@ TEST_F(InstallWorkerTest, FullDiskFailsTheSaveAndTheNextRunInstalls) {
     }
     // hold_probe padded past the folder's size: a setup that reports when it starts, and
     // exits at once because its release file is the report itself.
-    const std::string probe = ReadBytes(BuildTreePath(L"tests/pipeline/hold_probe.exe"));
+    const std::string probe = ReadWholeFile(BuildTreePath(L"tests/pipeline/hold_probe.exe"));
     ASSERT_FALSE(probe.empty()) << "build the hold_probe target";
     const std::string big = probe + std::string((std::wcstoul(mib, nullptr, 10) + 1) << 20, '\0');
     ASSERT_TRUE(WriteServedFile(L"big_probe.exe", big));
