@@ -25,9 +25,9 @@ public:
 
     Type get() const noexcept { return value_; }
     explicit operator bool() const noexcept { return value_ != Traits::Empty(); }
-    Type operator->() const noexcept
-        requires Traits::Dereferences
-    {
+    template <typename T = Traits>
+        requires T::Dereferences
+    Type operator->() const noexcept {
         return value_;
     }
 

@@ -220,11 +220,11 @@ TEST_F(DownloadInstallerTest, RequestFailuresLeaveTheFileAlone) {
         {L"https://kestravon.test/t/status/500", L"Kestravon server returned HTTP 500."},
         // Untrusted CA: refused in the handshake under Wine, after it on Windows.
         {L"https://kestravon.test:9443/t/body?size=300000&seed=1", L"Kestravon server did not respond.",
-         RunningOnWine() ? ERROR_WINHTTP_SECURE_CHANNEL_ERROR : ERROR_WINHTTP_SECURE_FAILURE},
+         RunningOnWine() ? DWORD{ERROR_WINHTTP_SECURE_CHANNEL_ERROR} : DWORD{ERROR_WINHTTP_SECURE_FAILURE}},
         // Windows reports the refused redirect's 3xx; Wine 8 fails the receive.
         {L"https://kestravon.test/t/redirect?to=http://kestravon.test/t/body?size=300000",
          RunningOnWine() ? L"Kestravon server did not respond." : L"Kestravon server returned HTTP 302.",
-         RunningOnWine() ? ERROR_WINHTTP_REDIRECT_FAILED : 0},
+         RunningOnWine() ? DWORD{ERROR_WINHTTP_REDIRECT_FAILED} : 0},
         {BodyUrl(Size, 1, L"&cl=367001601"), TooLarge},
         {BodyUrl(Size, 1, L"&cl=18446744073709551615"), TooLarge},
     };

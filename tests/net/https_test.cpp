@@ -74,7 +74,7 @@ TEST(OpenHttpsRequest, StatusAndFailureSentences) {
         // sentence; Wine 8 fails WinHttpReceiveResponse (12156) instead.
         {L"https://kestravon.test/t/redirect?to=http://kestravon.test/t/status/200",
          RunningOnWine() ? L"Kestravon server did not respond." : L"Kestravon server returned HTTP 302.",
-         RunningOnWine() ? ERROR_WINHTTP_REDIRECT_FAILED : 0},
+         RunningOnWine() ? DWORD{ERROR_WINHTTP_REDIRECT_FAILED} : 0},
         {L"http://kestravon.test/t/status/200", L"Only HTTPS downloads are allowed."},
         {L"ftp://kestravon.test/file", L"Only HTTPS downloads are allowed."},
         {L"kestravon.test/t/status/200", L"Only HTTPS downloads are allowed."},

@@ -75,6 +75,7 @@ BOOL WINAPI LimitedPostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM
 }  // namespace
 
 // The import slot every PostMessageW call of this executable goes through.
+// NOLINTNEXTLINE(bugprone-reserved-identifier): the linker's name for that slot
 extern "C" decltype(&PostMessageW) __imp_PostMessageW = LimitedPostMessageW;
 
 namespace {

@@ -79,7 +79,9 @@ TEST(LocationsTest, TempInstallerPathIsEmptyWhenTheTempFolderIsTooLong) {
         SCOPED_TRACE(row.letters);
         const std::wstring folder = L"C:\\" + std::wstring(row.letters, L'k');
         ScopedEnvironment tmp(L"TMP", folder.c_str());
-        EXPECT_EQ(TempInstallerPath(), row.accepted ? folder + L"\\" + name : L"");
+        std::wstring expected = folder;
+        expected.append(L"\\").append(name);
+        EXPECT_EQ(TempInstallerPath(), row.accepted ? expected : L"");
     }
 }
 
