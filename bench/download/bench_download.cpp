@@ -11,7 +11,6 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
-#include <thread>
 
 #include <windows.h>
 #include <bcrypt.h>
@@ -22,6 +21,7 @@
 #include "net/https.h"
 #include "net/progress.h"
 #include "pipeline/messages.h"
+#include "tests/support/test_thread.h"
 
 namespace {
 
@@ -93,14 +93,14 @@ SIZE_T PeakWorkingSet() {
 // A message-only window on its own thread that takes the progress messages, as the
 // installer's window thread does while its worker downloads.
 struct WindowThread {
-    std::thread thread;
+    TestThread thread;
     DWORD threadId = 0;
     HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     unsigned long long messages = 0;
 };
 
 void StartWindowThread(WindowThread& w) {
-    w.thread = std::thread([&w] {
+    w.thread = TestThread([&w] {
         w.threadId = GetCurrentThreadId();
         g_state.mainWindow = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
         SetEvent(w.ready);

@@ -6,7 +6,6 @@
 #include <atomic>
 #include <cctype>
 #include <cstdio>
-#include <thread>
 
 #include <windows.h>
 
@@ -15,6 +14,7 @@
 #include "pipeline/messages.h"
 #include "tests/net/service_client.h"
 #include "tests/support/message_recorder.h"
+#include "tests/support/test_thread.h"
 
 namespace {
 
@@ -360,7 +360,7 @@ TEST_F(DownloadInstallerTest, WhoeverGetsBetweenCloseAndHoldMakesItFail) {
             if (kind == Competitor::Swapper) ASSERT_TRUE(WriteSentinel(swap));
             std::atomic<bool> stop{false};
             std::atomic<bool> won{false};
-            std::thread competitor([&] {
+            TestThread competitor([&] {
                 while (!stop) {
                     if (kind == Competitor::Holder) {
                         // Shares deleting, so the download can still remove the file.

@@ -7,12 +7,12 @@
 #include <functional>
 #include <new>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/state.h"
 #include "pipeline/messages.h"
 #include "tests/support/message_recorder.h"
+#include "tests/support/test_thread.h"
 
 // Every C++ allocation of this executable is counted, so a payload that is leaked or freed
 // twice shows up as a difference in the live count (the build links the runtime statically,
@@ -65,7 +65,7 @@ protected:
 
     // Runs `posts` on a real thread while this thread pumps the window's queue.
     std::vector<std::wstring> RunOnWorker(const std::function<void()>& posts) {
-        std::thread worker(posts);
+        TestThread worker(posts);
         const bool finished = PumpUntilFinal(recorder, 20000);
         worker.join();
         EXPECT_TRUE(finished) << "no final message arrived";
@@ -160,7 +160,7 @@ TEST_F(MessagesTest, ProgressIsClampedToZeroToHundred) {
 // The receiver frees each delivered payload once; nothing else may free or keep it.
 TEST_F(MessagesTest, DeliveredPayloadsAreFreedExactlyOnce) {
     const long before = liveAllocations.load();
-    std::thread worker([] {
+    TestThread worker([] {
         PostStatus(LongTitle, LongDetail);
         PostFailure(LongFailure);
     });
@@ -181,7 +181,7 @@ TEST_F(MessagesTest, UndeliverablePayloadsAreFreedBySender) {
     ASSERT_FALSE(IsWindow(gone));
     g_state.mainWindow = gone;
     const long before = liveAllocations.load();
-    std::thread worker([] {
+    TestThread worker([] {
         for (int i = 0; i < 100; ++i) {
             PostStatus(LongTitle, LongDetail);
             PostProgress(i);
