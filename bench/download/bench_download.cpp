@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <windows.h>
@@ -93,14 +94,14 @@ SIZE_T PeakWorkingSet() {
 // A message-only window on its own thread that takes the progress messages, as the
 // installer's window thread does while its worker downloads.
 struct WindowThread {
-    TestThread thread;
+    std::optional<TestThread> thread;
     DWORD threadId = 0;
     HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     unsigned long long messages = 0;
 };
 
 void StartWindowThread(WindowThread& w) {
-    w.thread = TestThread([&w] {
+    w.thread.emplace([&w] {
         w.threadId = GetCurrentThreadId();
         g_state.mainWindow = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
         SetEvent(w.ready);
@@ -115,7 +116,7 @@ void StartWindowThread(WindowThread& w) {
 
 void StopWindowThread(WindowThread& w) {
     PostThreadMessageW(w.threadId, WM_QUIT, 0, 0);
-    w.thread.join();
+    w.thread->join();
     CloseHandle(w.ready);
 }
 

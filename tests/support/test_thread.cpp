@@ -22,14 +22,6 @@ TestThread::TestThread(std::function<void()> body) {
     static_cast<void>(owned.release());  // the running thread owns it now
 }
 
-TestThread& TestThread::operator=(TestThread&& other) noexcept {
-    if (this != &other) {
-        join();
-        handle_ = std::move(other.handle_);
-    }
-    return *this;
-}
-
 void TestThread::join() noexcept {
     if (!handle_) return;
     WaitForSingleObject(handle_.get(), INFINITE);

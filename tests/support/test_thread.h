@@ -9,12 +9,9 @@
 // ends is waited for, so a test that returns early never leaves it using the test's locals.
 class TestThread {
 public:
-    TestThread() noexcept = default;
     // Ends the process if the thread cannot start, as an uncaught std::system_error would.
     explicit TestThread(std::function<void()> body);
     ~TestThread() { join(); }
-    TestThread(TestThread&&) noexcept = default;
-    TestThread& operator=(TestThread&& other) noexcept;
 
     // Waits until the body has returned.
     void join() noexcept;
