@@ -221,8 +221,8 @@ LRESULT CALLBACK InstallerWindowProc(HWND window, UINT message, WPARAM wParam, L
 }
 
 bool StartWorkerThread(std::unique_ptr<InstallRun>& run) {
-    // A plain system thread rather than std::thread, which would link the pthread emulation
-    // and std::system_error. The handle is closed at once: nothing joins the worker.
+    // A plain system thread: the runtime's win32 thread model has no std::thread. The handle
+    // is closed at once: nothing joins the worker.
     const UniqueHandle worker(CreateThread(nullptr, 0, WorkerThreadProc, run.get(), 0, nullptr));
     if (!worker) return false;
     static_cast<void>(run.release());  // the running thread owns it now

@@ -11,3 +11,8 @@ add_subdirectory(${KESTRAVON_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUD
 foreach(_target gtest gtest_main)
   target_compile_options(${_target} PRIVATE -fno-lto)
 endforeach()
+if(WIN32)
+  # See tests/support/gtest_notification.h; public, so every test compiles against the same class.
+  target_compile_definitions(gtest PUBLIC GTEST_HAS_NOTIFICATION_=1)
+  target_compile_options(gtest PUBLIC "SHELL:-include ${CMAKE_SOURCE_DIR}/tests/support/gtest_notification.h")
+endif()

@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(
   cmake ninja-build g++ clang clang-tidy libclang-rt-14-dev googletest
-  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64
   wine wine64 xvfb xdotool x11-utils imagemagick
   nsis openssl libssl-dev osslsigncode python3 iproute2 util-linux curl time
 )

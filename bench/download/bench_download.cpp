@@ -11,8 +11,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
-#include <thread>
 
 #include <windows.h>
 #include <bcrypt.h>
@@ -22,6 +22,7 @@
 #include "net/https.h"
 #include "net/progress.h"
 #include "pipeline/messages.h"
+#include "tests/support/test_thread.h"
 
 namespace {
 
@@ -89,14 +90,14 @@ SIZE_T PeakWorkingSet() {
 // A message-only window on its own thread that takes the progress messages, as the
 // installer's window thread does while its worker downloads.
 struct WindowThread {
-    std::thread thread;
+    std::optional<TestThread> thread;
     DWORD threadId = 0;
     HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     unsigned long long messages = 0;
 };
 
 void StartWindowThread(WindowThread& w) {
-    w.thread = std::thread([&w] {
+    w.thread.emplace([&w] {
         w.threadId = GetCurrentThreadId();
         g_report.window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
         SetEvent(w.ready);
@@ -111,7 +112,7 @@ void StartWindowThread(WindowThread& w) {
 
 void StopWindowThread(WindowThread& w) {
     PostThreadMessageW(w.threadId, WM_QUIT, 0, 0);
-    w.thread.join();
+    w.thread->join();
     CloseHandle(w.ready);
 }
 

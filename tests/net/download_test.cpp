@@ -6,7 +6,6 @@
 #include <atomic>
 #include <cctype>
 #include <cstdio>
-#include <thread>
 
 #include <windows.h>
 
@@ -14,6 +13,7 @@
 #include "net/download.h"
 #include "tests/net/service_client.h"
 #include "tests/support/files.h"
+#include "tests/support/test_thread.h"
 
 namespace {
 
@@ -379,7 +379,7 @@ TEST_F(DownloadInstallerTest, WhoeverGetsBetweenCloseAndHoldMakesItFail) {
             if (kind == Competitor::Swapper) ASSERT_TRUE(WriteSentinel(swap));
             std::atomic<bool> stop{false};
             std::atomic<bool> won{false};
-            std::thread competitor([&] {
+            TestThread competitor([&] {
                 constexpr DWORD Everyone = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
                 while (!stop) {
                     if (kind == Competitor::Holder) {

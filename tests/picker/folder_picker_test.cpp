@@ -13,6 +13,7 @@
 
 #include "setup/folder_picker.h"
 #include "setup/path_rules.h"
+#include "tests/support/test_thread.h"
 
 namespace {
 
@@ -213,7 +214,7 @@ protected:
 
     // Runs the picker on this (STA) thread while a helper thread drives it.
     static bool Pick(Action action, const std::wstring& typed, Observed* observed) {
-        std::thread driver(Drive, owner_, action, typed, observed);
+        TestThread driver([&] { Drive(owner_, action, typed, observed); });
         const bool picked = PickInstallFolder(owner_, installFolder_);
         driver.join();
         return picked;

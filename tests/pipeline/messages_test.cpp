@@ -8,11 +8,11 @@
 #include <functional>
 #include <new>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "pipeline/messages.h"
 #include "tests/support/message_recorder.h"
+#include "tests/support/test_thread.h"
 
 // Every C++ allocation of this executable is counted, so a payload that is leaked or freed
 // twice shows up as a difference in the live count (the build links the runtime statically,
@@ -75,8 +75,10 @@ BOOL WINAPI LimitedPostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM
 }  // namespace
 
 // The import slot every PostMessageW call of this executable goes through.
+extern "C" {
 // NOLINTNEXTLINE(bugprone-reserved-identifier): the linker's name for that slot
-extern "C" decltype(&PostMessageW) __imp_PostMessageW = LimitedPostMessageW;
+decltype(&PostMessageW) __imp_PostMessageW = LimitedPostMessageW;
+}
 
 namespace {
 
@@ -93,7 +95,7 @@ protected:
     // Runs `posts` on a real thread, with its own copy of the run's report, while this
     // thread pumps the window's queue.
     std::vector<std::wstring> RunOnWorker(const std::function<void(RunReport&)>& posts) {
-        std::thread worker([this, &posts] {
+        TestThread worker([this, &posts] {
             RunReport report = recorder.report;
             posts(report);
         });
@@ -203,7 +205,7 @@ TEST_F(MessagesTest, ProgressIsClampedAndPostedOnChange) {
 // The receiver frees each delivered payload once; nothing else may free or keep it.
 TEST_F(MessagesTest, DeliveredPayloadsAreFreedExactlyOnce) {
     const long before = liveAllocations.load();
-    std::thread worker([this] {
+    TestThread worker([this] {
         PostStatus(recorder.report, LongTitle, LongDetail);
         PostFailure(recorder.report, LongFailure);
     });
@@ -227,7 +229,7 @@ TEST_F(MessagesTest, FinalMessageOutlastsAFullQueue) {
     queueLimit = Limit;
     recorder.onMessage = [](const RecordedMessage&) { --queued; };
     std::atomic<bool> finalPosted{false};
-    std::thread worker([this, &finalPosted] {
+    TestThread worker([this, &finalPosted] {
         RunReport report = recorder.report;
         for (int i = 0; i < Flood; ++i) PostProgress(report, 1 + i % 2);
         PostSucceeded(report);
@@ -252,7 +254,7 @@ TEST_F(MessagesTest, UndeliverablePayloadsAreFreedBySender) {
     StopRecording(recorder);
     ASSERT_FALSE(IsWindow(report.window));
     const long before = liveAllocations.load();
-    std::thread worker([&report] {
+    TestThread worker([&report] {
         for (int i = 0; i < 100; ++i) {
             PostStatus(report, LongTitle, LongDetail);
             PostProgress(report, i);

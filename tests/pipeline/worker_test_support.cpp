@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <thread>
 
 #include <windows.h>
 #include <bcrypt.h>
@@ -13,6 +12,7 @@
 #include "pipeline/messages.h"
 #include "tests/net/service_client.h"
 #include "tests/setup/win_test_support.h"
+#include "tests/support/test_thread.h"
 
 const std::wstring Checking = L"status:Preparing setup|Checking installation files...";
 const std::wstring Downloading = L"status:Downloading Kestravon|Downloading installation files...";
@@ -69,7 +69,7 @@ std::vector<unsigned> TakeChunkPercents(std::vector<std::wstring>& lines) {
 
 std::vector<std::wstring> RunOnWorkerThread(MessageRecorder& recorder, const std::function<void()>& worker,
                                             bool payloadlessFailureAllowed) {
-    std::thread thread(worker);
+    TestThread thread(worker);
     if (!PumpUntilFinal(recorder, RunTimeoutMs)) {
         thread.detach();  // hung: the test fails and the ctest time-out ends the process
         ADD_FAILURE() << "no final message within " << RunTimeoutMs << " ms";

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <thread>
 
 #include "setup/run_setup.h"
+#include "tests/support/test_thread.h"
 #include "win_test_support.h"
 
 namespace {
@@ -164,7 +164,7 @@ TEST_F(RunSetupTest, WaitsForASetupThatDoesNotEnd) {
     bool result = true;
     DWORD exitCode = Untouched;
     ErrorText errorText{UntouchedText};
-    std::thread runner([&] {
+    TestThread runner([&] {
         result = RunSetup(installer, L"C:\\Kestravon", exitCode, errorText);
         returned = true;
     });
