@@ -26,7 +26,7 @@ struct LibraryRule {
 
 // Indexes LibraryRules: a function's rule names its library without a pointer of its own,
 // which keeps the table small and free of relocations.
-enum Library : unsigned char { WinHttp, BCrypt, DwmApi };
+enum Library : unsigned char { WinHttp, BCrypt, DwmApi, OleAcc };
 
 struct FunctionRule {
     Library library;
@@ -38,6 +38,7 @@ constexpr LibraryRule LibraryRules[] = {
     {"winhttp.dll", Failure::ZeroWithLastError},
     {"bcrypt.dll", Failure::NtStatus},
     {"dwmapi.dll", Failure::HResult},
+    {"oleacc.dll", Failure::HResult},  // LresultFromObject's LRESULT too: negative on failure
 };
 
 // The exceptions to each library's usual convention, from the SDK headers.
