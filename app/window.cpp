@@ -5,6 +5,7 @@
 #include <dwmapi.h>
 #include <windowsx.h>
 
+#include "app/accessibility.h"
 #include "app/layout.h"
 #include "app/paint.h"
 #include "app/state.h"
@@ -27,6 +28,9 @@ void Repaint(HWND window) { InvalidateRect(window, nullptr, FALSE); }
 
 bool Contains(const RECT& rect, POINT point) { return PtInRect(&rect, point) != FALSE; }
 
+// Another screen is up (or the failure screen again): screen readers follow.
+void ScreenChanged(HWND window) { AnnounceScreen(window); }
+
 POINT CursorClientPosition(HWND window) {
     POINT point{};
     GetCursorPos(&point);
@@ -45,6 +49,7 @@ void ShowFailure(HWND window, const std::wstring* errorText) {
     g_state.statusDetail = errorText ? *errorText : L"An unexpected error occurred.";
     g_state.buttonLabel = L"Try Again";
     Repaint(window);
+    ScreenChanged(window);
     MessageBeep(MB_ICONHAND);
 }
 
@@ -106,14 +111,17 @@ void OnLeftButtonDown(HWND window, LPARAM lParam) {
     }
     if (!installing && !succeeded && Contains(ChangeButtonRect, point)) {
         if (!PickInstallFolder(window, g_state.installFolder)) return;
+        const bool leavesFailure = g_state.failed;
         g_state.failed = false;
         g_state.buttonLabel = L"Install Kestravon";
         Repaint(window);
+        if (leavesFailure) ScreenChanged(window);
         return;
     }
     if (succeeded && Contains(OpenOptionRect, point)) {
         g_state.openAfterInstall = !g_state.openAfterInstall;
         Repaint(window);
+        AnnounceOpenOption(window);
         return;
     }
     if (Contains(MainButtonRect, point)) {
@@ -142,14 +150,17 @@ void OnStatus(HWND window, LPARAM lParam) {
     if (update) {
         g_state.statusTitle = update->title;
         g_state.statusDetail = update->detail;
+        AnnouncePhase(window);
     }
     Repaint(window);
 }
 
 void OnProgress(HWND window, WPARAM wParam) {
-    // Stored as sent; the painter clamps.
+    // Stored as sent; the painter clamps. Readers hear of what is shown.
+    const int shownBefore = ShownPercent(g_state);
     g_state.progress.exchange(static_cast<int>(static_cast<UINT>(wParam)));
     Repaint(window);
+    if (ShownPercent(g_state) != shownBefore) AnnouncePercent(window);
 }
 
 void OnSucceeded(HWND window) {
@@ -159,6 +170,7 @@ void OnSucceeded(HWND window) {
     g_state.failed = false;
     g_state.buttonLabel = L"Done";
     Repaint(window);
+    ScreenChanged(window);
 }
 
 DWORD WINAPI WorkerThreadProc(LPVOID run) {
@@ -209,9 +221,11 @@ LRESULT CALLBACK InstallerWindowProc(HWND window, UINT message, WPARAM wParam, L
     case WM_ERASEBKGND: return 1;  // the painter covers the whole client area
     case WM_SETCURSOR: return OnSetCursor(window, lParam);
     case WM_MOUSEMOVE: OnMouseMove(window, wParam); return 0;
-    case WM_LBUTTONDOWN: OnLeftButtonDown(window, lParam); return 0;
+    case WM_LBUTTONDOWN:
+    case WM_APP_PRESS: OnLeftButtonDown(window, lParam); return 0;  // a default action presses as a click
     case WM_LBUTTONUP: OnLeftButtonUp(); return 0;
     case WM_CAPTURECHANGED: OnCaptureChanged(); return 0;
+    case WM_GETOBJECT: return OnGetObject(window, wParam, lParam);
     case WM_APP_STATUS:
     case WM_APP_PROGRESS:
     case WM_APP_SUCCEEDED:
@@ -237,6 +251,7 @@ void BeginInstall(WorkerStarter startWorker) {
         g_state.statusDetail = L"Choose a valid installation folder.";
         g_state.buttonLabel = L"Try Again";
         Repaint(g_state.mainWindow);
+        ScreenChanged(g_state.mainWindow);
         return;
     }
     g_state.succeeded.exchange(false);
@@ -244,6 +259,7 @@ void BeginInstall(WorkerStarter startWorker) {
     g_state.progress.exchange(0);
     g_state.buttonLabel = L"Installing...";
     // No repaint: the worker's first status and progress messages follow at once.
+    ScreenChanged(g_state.mainWindow);
     g_state.runToken = NewRunToken();
     auto run = std::make_unique<InstallRun>();
     run->installFolder = g_state.installFolder;
