@@ -9,6 +9,7 @@
 #include "app/layout.h"
 #include "app/paint.h"
 #include "app/state.h"
+#include "app/taskbar.h"
 #include "common/win_owners.h"
 #include "pipeline/messages.h"
 #include "pipeline/worker.h"
@@ -28,8 +29,11 @@ void Repaint(HWND window) { InvalidateRect(window, nullptr, FALSE); }
 
 bool Contains(const RECT& rect, POINT point) { return PtInRect(&rect, point) != FALSE; }
 
-// Another screen is up (or the failure screen again): screen readers follow.
-void ScreenChanged(HWND window) { AnnounceScreen(window); }
+// Another screen is up (or the failure screen again): screen readers and the taskbar follow.
+void ScreenChanged(HWND window) {
+    AnnounceScreen(window);
+    ShowRunOnTaskbar(window);
+}
 
 POINT CursorClientPosition(HWND window) {
     POINT point{};
@@ -50,6 +54,7 @@ void ShowFailure(HWND window, const std::wstring* errorText) {
     g_state.buttonLabel = L"Try Again";
     Repaint(window);
     ScreenChanged(window);
+    FlashIfInBackground(window);
     MessageBeep(MB_ICONHAND);
 }
 
@@ -63,6 +68,12 @@ void OnCreate(HWND window) {
     if (region && SetWindowRgn(window, region.get(), TRUE)) {
         static_cast<void>(region.release());  // the window owns the region from here on
     }
+    ListenForTaskbarButton(window);
+}
+
+void OnDestroy() {
+    g_state.taskbar.reset();  // while COM is still up
+    PostQuitMessage(0);
 }
 
 void OnClose(HWND window) {
@@ -156,11 +167,13 @@ void OnStatus(HWND window, LPARAM lParam) {
 }
 
 void OnProgress(HWND window, WPARAM wParam) {
-    // Stored as sent; the painter clamps. Readers hear of what is shown.
+    // Stored as sent; the painter clamps. Readers and the taskbar hear of what is shown.
     const int shownBefore = ShownPercent(g_state);
     g_state.progress.exchange(static_cast<int>(static_cast<UINT>(wParam)));
     Repaint(window);
-    if (ShownPercent(g_state) != shownBefore) AnnouncePercent(window);
+    if (ShownPercent(g_state) == shownBefore) return;
+    AnnouncePercent(window);
+    ShowRunOnTaskbar(window);
 }
 
 void OnSucceeded(HWND window) {
@@ -171,6 +184,7 @@ void OnSucceeded(HWND window) {
     g_state.buttonLabel = L"Done";
     Repaint(window);
     ScreenChanged(window);
+    FlashIfInBackground(window);
 }
 
 DWORD WINAPI WorkerThreadProc(LPVOID run) {
@@ -210,12 +224,21 @@ UINT_PTR NewRunToken() {
     return token != 0 ? token : 1;
 }
 
+// Registered messages have no constant to switch on.
+LRESULT OnOtherMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != 0 && message == g_state.taskbarButtonCreated) {
+        OnTaskbarButtonCreated(window);
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
 }  // namespace
 
 LRESULT CALLBACK InstallerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE: OnCreate(window); return 0;
-    case WM_DESTROY: PostQuitMessage(0); return 0;
+    case WM_DESTROY: OnDestroy(); return 0;
     case WM_PAINT: PaintInstallerWindow(window); return 0;
     case WM_CLOSE: OnClose(window); return 0;
     case WM_ERASEBKGND: return 1;  // the painter covers the whole client area
@@ -230,7 +253,7 @@ LRESULT CALLBACK InstallerWindowProc(HWND window, UINT message, WPARAM wParam, L
     case WM_APP_PROGRESS:
     case WM_APP_SUCCEEDED:
     case WM_APP_FAILED: OnWorkerMessage(window, message, wParam, lParam); return 0;
-    default: return DefWindowProcW(window, message, wParam, lParam);
+    default: return OnOtherMessage(window, message, wParam, lParam);
     }
 }
 
