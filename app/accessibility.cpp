@@ -83,7 +83,10 @@ bool Find(const VARIANT& child, Element& element) {
     case MainButton: element.name = g_state.buttonLabel.c_str(); break;
     default: break;
     }
-    if (element.role == ROLE_SYSTEM_PUSHBUTTON && screen == Screen::Installing) element.state = STATE_SYSTEM_UNAVAILABLE;
+    // Close and the main button do nothing while installing.
+    if (element.role == ROLE_SYSTEM_PUSHBUTTON && screen == Screen::Installing) {
+        element.state = STATE_SYSTEM_UNAVAILABLE;
+    }
     return true;
 }
 

@@ -1,4 +1,4 @@
-// The installer window's procedure: shape, dragging, clicks, and the worker's messages.
+// The installer window's procedure: shape, dragging, clicks, the worker's messages, screen readers, taskbar.
 #include "app/window.h"
 
 #include <bcrypt.h>

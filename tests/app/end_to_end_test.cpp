@@ -178,30 +178,35 @@ TEST_F(EndToEndTest, AScreenReaderInstallsThroughTheAccessibilityTreeAlone) {
     PostMessageW(window, RegisterWindowMessageW(L"TaskbarButtonCreated"), 0, 0);
     ComPtr<IAccessible> client;
     ASSERT_EQ(AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
-                                         reinterpret_cast<void**>(client.put())), S_OK);
+                                         reinterpret_cast<void**>(client.put())),
+              S_OK);
     g_reader = client.get();
     const auto locationScreen = [&](const wchar_t* headline, const wchar_t* subLine, const wchar_t* button) {
-        return std::vector<Row>{{L"Close", Button, 0, L"", CloseButtonRect}, {headline, Label, Fixed, L"", HeadlineRect},
-                                {subLine, Label, Fixed, L"", SubLineRect},
+        return std::vector<Row>{{L"Close", Button, 0, L"", CloseButtonRect},
+                                {headline, Label, Fixed, L"", HeadlineRect}, {subLine, Label, Fixed, L"", SubLineRect},
                                 {L"Install location", ROLE_SYSTEM_TEXT, Fixed, folder.c_str(), FolderTextRect},
-                                {L"Change", Button, 0, L"", ChangeButtonRect}, {button, Button, 0, L"", MainButtonRect}};
+                                {L"Change", Button, 0, L"", ChangeButtonRect},
+                                {button, Button, 0, L"", MainButtonRect}};
     };
-    ExpectScreen(client.get(), window, locationScreen(L"Install Kestravon", L"Fast. Clean. Ready to launch.", L"Install Kestravon"));
+    ExpectScreen(client.get(), window,
+                 locationScreen(L"Install Kestravon", L"Fast. Clean. Ready to launch.", L"Install Kestravon"));
 
-    const HWINEVENTHOOK hook = SetWinEventHook(EVENT_SYSTEM_ALERT, EVENT_OBJECT_VALUECHANGE, nullptr, Hear,
-                                               child.info.dwProcessId, 0, WINEVENT_OUTOFCONTEXT);
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_SYSTEM_ALERT, EVENT_OBJECT_VALUECHANGE, nullptr, Hear,
+                                         child.info.dwProcessId, 0, WINEVENT_OUTOFCONTEXT);
     EXPECT_EQ(client->accDoDefaultAction(Child(6)), S_OK);
     ASSERT_TRUE(PumpUntil([&] { return ShowsText(window, StatusTitleText(L"Downloading Kestravon")); }, 30000));
     ASSERT_TRUE(PumpUntil([&] { return ShowsText(window, PercentText(L"2%")); }, 5000));
     ExpectScreen(client.get(), window,
-                 {{L"Close", Button, Off, L"", CloseButtonRect}, {L"Setting up Kestravon", Label, Fixed, L"", HeadlineRect},
+                 {{L"Close", Button, Off, L"", CloseButtonRect},
+                  {L"Setting up Kestravon", Label, Fixed, L"", HeadlineRect},
                   {L"Downloading Kestravon", Label, Fixed, L"", SubLineRect},
                   {L"Downloading installation files...", Label, Fixed, L"", DetailRect},
                   {L"", ROLE_SYSTEM_PROGRESSBAR, Fixed, L"2%", ProgressTrackRect},
                   {L"Installing...", Button, Off, L"", MainButtonRect}});
     EXPECT_EQ(client->accDoDefaultAction(Child(1)), S_OK);  // "Close", which does nothing while installing
 
-    ASSERT_TRUE(PumpUntil([&] { return ShowsText(window, MainButton(L"Try Again")); }, 60000)) << "the hanging download never failed";
+    ASSERT_TRUE(PumpUntil([&] { return ShowsText(window, MainButton(L"Try Again")); }, 60000))
+        << "the hanging download never failed";
     PumpUntil([] { return false; }, 500);  // the last events
     UnhookWinEvent(hook);
     const std::wstring sentence = L"Kestravon server did not respond.";
@@ -215,9 +220,11 @@ TEST_F(EndToEndTest, AScreenReaderInstallsThroughTheAccessibilityTreeAlone) {
 
     ASSERT_TRUE(PublishRelease(setup, Sha256Hex(setup)));  // the release is fixed
     EXPECT_EQ(client->accDoDefaultAction(Child(6)), S_OK);  // "Try Again"
-    ASSERT_TRUE(PumpUntil([&] { return ShowsText(window, MainButton(L"Done")); }, 120000)) << "the second run did not succeed";
+    ASSERT_TRUE(PumpUntil([&] { return ShowsText(window, MainButton(L"Done")); }, 120000))
+        << "the second run did not succeed";
     ExpectScreen(client.get(), window,
-                 {{L"Close", Button, 0, L"", CloseButtonRect}, {L"Kestravon is ready", Label, Fixed, L"", HeadlineRect},
+                 {{L"Close", Button, 0, L"", CloseButtonRect},
+                  {L"Kestravon is ready", Label, Fixed, L"", HeadlineRect},
                   {L"Installation completed successfully.", Label, Fixed, L"", SubLineRect},
                   {L"Open Kestravon", ROLE_SYSTEM_CHECKBUTTON, STATE_SYSTEM_CHECKED, L"", OpenOptionRect},
                   {L"Done", Button, 0, L"", MainButtonRect}});
