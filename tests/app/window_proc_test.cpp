@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
 
 #include "app/layout.h"
 #include "app/startup.h"
@@ -491,27 +492,19 @@ TEST_F(WindowProcTest, StartWorkerThreadHandsTheRunToARunningThread) {
     EXPECT_EQ(g_state.statusDetail, L"E:\\Kestravon");
 }
 
-struct TaskbarCase {
-    Screen screen;
-    int progress;
-    TBPFLAG flags;
-    int percent;
-};
-
-// Wine's taskbar list only stubs these calls, so what the button is told is checked here.
+// Wine's taskbar list only stubs the calls, so what the button is told is checked here.
 TEST_F(WindowProcTest, TheTaskbarButtonShowsTheShownPercentageAndTheFailure) {
-    const TaskbarCase cases[] = {
-        {Screen::Idle, 0, TBPF_NOPROGRESS, 0},   {Screen::Installing, 37, TBPF_NORMAL, 37},
+    const std::tuple<Screen, int, TBPFLAG, int> cases[] = {
+        {Screen::Idle, 0, TBPF_NOPROGRESS, 0},       {Screen::Installing, 37, TBPF_NORMAL, 37},
         {Screen::Installing, 150, TBPF_NORMAL, 100}, {Screen::Installing, -5, TBPF_NORMAL, 0},
-        {Screen::Success, 100, TBPF_NOPROGRESS, 0}, {Screen::Failure, 0, TBPF_ERROR, 100},
+        {Screen::Success, 100, TBPF_NOPROGRESS, 0},  {Screen::Failure, 0, TBPF_ERROR, 100},
     };
-    for (const TaskbarCase& c : cases) {
-        SCOPED_TRACE(std::string(Name(c.screen)) + " at " + std::to_string(c.progress));
-        Restart(c.screen);
-        g_state.progress.exchange(c.progress);
+    for (const auto& [screen, progress, flags, percent] : cases) {
+        Restart(screen);
+        g_state.progress.exchange(progress);
         const TaskbarProgress shown = TaskbarProgressFor(g_state);
-        EXPECT_EQ(shown.flags, c.flags);
-        EXPECT_EQ(shown.percent, c.percent);
+        EXPECT_EQ(shown.flags, flags) << Name(screen) << " at " << progress;
+        EXPECT_EQ(shown.percent, percent) << Name(screen) << " at " << progress;
     }
 }
 
