@@ -4,13 +4,14 @@
 #include <delayimp.h>
 
 #include <cstring>
+#include <iterator>
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 
 namespace {
 
 // How a function reports failure to its caller.
-enum class Failure {
+enum class Failure : unsigned char {
     ZeroWithLastError,  // BOOL FALSE or a null handle, reason in GetLastError
     Win32Error,         // returns the Win32 error code itself (0 would be success)
     InvalidCallback,    // WinHttpSetStatusCallback: WINHTTP_INVALID_STATUS_CALLBACK
@@ -23,37 +24,42 @@ struct LibraryRule {
     Failure failure;
 };
 
+// Indexes LibraryRules: a function's rule names its library without a pointer of its own,
+// which keeps the table small and free of relocations.
+enum Library : unsigned char { WinHttp, BCrypt, DwmApi, OleAcc };
+
 struct FunctionRule {
-    const char* dll;
-    const char* function;
+    Library library;
     Failure failure;
+    const char* function;
 };
 
 constexpr LibraryRule LibraryRules[] = {
     {"winhttp.dll", Failure::ZeroWithLastError},
     {"bcrypt.dll", Failure::NtStatus},
     {"dwmapi.dll", Failure::HResult},
+    {"oleacc.dll", Failure::HResult},  // LresultFromObject's LRESULT too: negative on failure
 };
 
 // The exceptions to each library's usual convention, from the SDK headers.
 constexpr FunctionRule FunctionRules[] = {
-    {"winhttp.dll", "WinHttpSetStatusCallback", Failure::InvalidCallback},
-    {"winhttp.dll", "WinHttpCreateProxyResolver", Failure::Win32Error},
-    {"winhttp.dll", "WinHttpGetProxyForUrlEx", Failure::Win32Error},
-    {"winhttp.dll", "WinHttpGetProxyForUrlEx2", Failure::Win32Error},
-    {"winhttp.dll", "WinHttpGetProxyResult", Failure::Win32Error},
-    {"winhttp.dll", "WinHttpGetProxyResultEx", Failure::Win32Error},
-    {"winhttp.dll", "WinHttpGetProxySettingsVersion", Failure::Win32Error},
-    {"winhttp.dll", "WinHttpIsHostInProxyBypassList", Failure::Win32Error},
-    {"winhttp.dll", "WinHttpReadProxySettings", Failure::Win32Error},
-    {"winhttp.dll", "WinHttpResetAutoProxy", Failure::Win32Error},
-    {"winhttp.dll", "WinHttpWebSocketClose", Failure::Win32Error},
-    {"winhttp.dll", "WinHttpWebSocketQueryCloseStatus", Failure::Win32Error},
-    {"winhttp.dll", "WinHttpWebSocketReceive", Failure::Win32Error},
-    {"winhttp.dll", "WinHttpWebSocketSend", Failure::Win32Error},
-    {"winhttp.dll", "WinHttpWebSocketShutdown", Failure::Win32Error},
-    {"winhttp.dll", "WinHttpWriteProxySettings", Failure::Win32Error},
-    {"dwmapi.dll", "DwmDefWindowProc", Failure::ZeroWithLastError},
+    {WinHttp, Failure::InvalidCallback, "WinHttpSetStatusCallback"},
+    {WinHttp, Failure::Win32Error, "WinHttpCreateProxyResolver"},
+    {WinHttp, Failure::Win32Error, "WinHttpGetProxyForUrlEx"},
+    {WinHttp, Failure::Win32Error, "WinHttpGetProxyForUrlEx2"},
+    {WinHttp, Failure::Win32Error, "WinHttpGetProxyResult"},
+    {WinHttp, Failure::Win32Error, "WinHttpGetProxyResultEx"},
+    {WinHttp, Failure::Win32Error, "WinHttpGetProxySettingsVersion"},
+    {WinHttp, Failure::Win32Error, "WinHttpIsHostInProxyBypassList"},
+    {WinHttp, Failure::Win32Error, "WinHttpReadProxySettings"},
+    {WinHttp, Failure::Win32Error, "WinHttpResetAutoProxy"},
+    {WinHttp, Failure::Win32Error, "WinHttpWebSocketClose"},
+    {WinHttp, Failure::Win32Error, "WinHttpWebSocketQueryCloseStatus"},
+    {WinHttp, Failure::Win32Error, "WinHttpWebSocketReceive"},
+    {WinHttp, Failure::Win32Error, "WinHttpWebSocketSend"},
+    {WinHttp, Failure::Win32Error, "WinHttpWebSocketShutdown"},
+    {WinHttp, Failure::Win32Error, "WinHttpWriteProxySettings"},
+    {DwmApi, Failure::ZeroWithLastError, "DwmDefWindowProc"},
 };
 
 constexpr LONG StatusDllNotFound = static_cast<LONG>(0xC0000135);
@@ -128,16 +134,12 @@ bool RestrictDllSearchToSystem32() {
 
 FARPROC DelayLoadFailureStub(const char* dll, const char* function, bool libraryMissing) {
     if (!dll) return nullptr;
-    const LibraryRule* library = nullptr;
-    for (const LibraryRule& rule : LibraryRules) {
-        if (EqualAsciiNoCase(rule.dll, dll)) library = &rule;
-    }
-    if (!library) return nullptr;
-    Failure failure = library->failure;
+    int library = 0;
+    while (library < std::ssize(LibraryRules) && !EqualAsciiNoCase(LibraryRules[library].dll, dll)) ++library;
+    if (library == std::ssize(LibraryRules)) return nullptr;
+    Failure failure = LibraryRules[library].failure;
     for (const FunctionRule& rule : FunctionRules) {
-        if (function && EqualAsciiNoCase(rule.dll, dll) && std::strcmp(rule.function, function) == 0) {
-            failure = rule.failure;
-        }
+        if (function && rule.library == library && std::strcmp(rule.function, function) == 0) failure = rule.failure;
     }
     switch (failure) {
     case Failure::ZeroWithLastError: return StubFor<Failure::ZeroWithLastError>(libraryMissing);

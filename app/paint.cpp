@@ -21,15 +21,11 @@ void FillSolidRect(HDC dc, const RECT& rect, COLORREF colour) {
     FillRect(dc, &rect, static_cast<HBRUSH>(brush.get()));
 }
 
-struct HeadlineTexts {
-    const wchar_t* headline;
-    const std::wstring* subLine;  // points into the state or at a fixed text below
-    COLORREF subLineColour;
-};
-
 const std::wstring IdleSubLine = L"Fast. Clean. Ready to launch.";
 const std::wstring SuccessSubLine = L"Installation completed successfully.";
 const std::wstring FailureFallback = L"Please try again.";
+
+}  // namespace
 
 HeadlineTexts TextsFor(Screen screen, const InstallerState& state) {
     switch (screen) {
@@ -42,6 +38,8 @@ HeadlineTexts TextsFor(Screen screen, const InstallerState& state) {
     }
     return {L"Install Kestravon", &IdleSubLine, SubLineIdleColour};
 }
+
+namespace {
 
 void DrawHeader(HDC dc, const InstallerState& state) {
     if (state.appIcon) {
@@ -78,8 +76,7 @@ void DrawProgressBlock(HDC dc, const InstallerState& state) {
         bar.right = bar.left + width;
         FillRoundRect(dc, bar, ProgressCorner, AccentColour);
     }
-    DrawLabel(dc, DecimalText(static_cast<unsigned>(percent)) + L"%", PercentRect, state.fontSmall, PercentColour,
-              RightFormat);
+    DrawLabel(dc, ShownPercentText(state), PercentRect, state.fontSmall, PercentColour, RightFormat);
 }
 
 void DrawOpenOption(HDC dc, const InstallerState& state) {
@@ -98,6 +95,10 @@ void DrawMainButton(HDC dc, const InstallerState& state) {
 }  // namespace
 
 int ShownPercent(const InstallerState& state) { return std::clamp(state.progress.load(), 0, 100); }
+
+std::wstring ShownPercentText(const InstallerState& state) {
+    return DecimalText(static_cast<unsigned>(ShownPercent(state))) + L"%";
+}
 
 void PaintInstallerWindow(HWND window) {
     PaintSession paint(window);

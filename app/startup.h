@@ -6,7 +6,7 @@
 #include "res/resource.h"
 
 constexpr wchar_t InstallerWindowClass[] = L"KestravonInstallerWindow";
-constexpr wchar_t InstallerWindowTitle[] = L"Kestravon Installer";
+inline constexpr wchar_t InstallerWindowTitle[] = L"Kestravon Installer";
 constexpr int AppIconId = IDI_KESTRAVON;
 
 // The whole life of the process after the runtime's start-up; returns the exit code.

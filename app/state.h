@@ -5,6 +5,9 @@
 #include <string>
 
 #include <windows.h>
+#include <shobjidl.h>
+
+#include "common/win_owners.h"
 
 struct InstallerState {
     std::wstring statusTitle = L"Ready";            // phase title, shown while installing
@@ -28,6 +31,8 @@ struct InstallerState {
     HCURSOR handCursor = nullptr;                   // IDC_HAND, over active controls
     HWND mainWindow = nullptr;                      // the window the worker posts to
     UINT_PTR runToken = 0;                          // token of the awaited run's messages; 0 if none
+    UINT taskbarButtonCreated = 0;                  // the shell's "TaskbarButtonCreated" message; 0 if none
+    ComPtr<ITaskbarList3> taskbar;                  // the shell's taskbar list, from that message until WM_DESTROY
 };
 
 extern InstallerState g_state;

@@ -1,13 +1,15 @@
-// The installer window's procedure: shape, dragging, clicks, and the worker's messages.
+// The installer window's procedure: shape, dragging, clicks, the worker's messages, screen readers, taskbar.
 #include "app/window.h"
 
 #include <bcrypt.h>
 #include <dwmapi.h>
 #include <windowsx.h>
 
+#include "app/accessibility.h"
 #include "app/layout.h"
 #include "app/paint.h"
 #include "app/state.h"
+#include "app/taskbar.h"
 #include "common/win_owners.h"
 #include "pipeline/messages.h"
 #include "pipeline/worker.h"
@@ -27,6 +29,12 @@ void Repaint(HWND window) { InvalidateRect(window, nullptr, FALSE); }
 
 bool Contains(const RECT& rect, POINT point) { return PtInRect(&rect, point) != FALSE; }
 
+// Another screen is up (or the failure screen again): screen readers and the taskbar follow.
+void ScreenChanged(HWND window) {
+    AnnounceScreen(window);
+    ShowRunOnTaskbar(window);
+}
+
 POINT CursorClientPosition(HWND window) {
     POINT point{};
     GetCursorPos(&point);
@@ -45,6 +53,8 @@ void ShowFailure(HWND window, const std::wstring* errorText) {
     g_state.statusDetail = errorText ? *errorText : L"An unexpected error occurred.";
     g_state.buttonLabel = L"Try Again";
     Repaint(window);
+    ScreenChanged(window);
+    FlashIfInBackground(window);
     MessageBeep(MB_ICONHAND);
 }
 
@@ -58,6 +68,12 @@ void OnCreate(HWND window) {
     if (region && SetWindowRgn(window, region.get(), TRUE)) {
         static_cast<void>(region.release());  // the window owns the region from here on
     }
+    ListenForTaskbarButton(window);
+}
+
+void OnDestroy() {
+    g_state.taskbar.reset();  // while COM is still up
+    PostQuitMessage(0);
 }
 
 void OnClose(HWND window) {
@@ -106,14 +122,17 @@ void OnLeftButtonDown(HWND window, LPARAM lParam) {
     }
     if (!installing && !succeeded && Contains(ChangeButtonRect, point)) {
         if (!PickInstallFolder(window, g_state.installFolder)) return;
+        const bool leavesFailure = g_state.failed;
         g_state.failed = false;
         g_state.buttonLabel = L"Install Kestravon";
         Repaint(window);
+        if (leavesFailure) ScreenChanged(window);
         return;
     }
     if (succeeded && Contains(OpenOptionRect, point)) {
         g_state.openAfterInstall = !g_state.openAfterInstall;
         Repaint(window);
+        AnnounceOpenOption(window);
         return;
     }
     if (Contains(MainButtonRect, point)) {
@@ -142,14 +161,19 @@ void OnStatus(HWND window, LPARAM lParam) {
     if (update) {
         g_state.statusTitle = update->title;
         g_state.statusDetail = update->detail;
+        AnnouncePhase(window);
     }
     Repaint(window);
 }
 
 void OnProgress(HWND window, WPARAM wParam) {
-    // Stored as sent; the painter clamps.
+    // Stored as sent; the painter clamps. Readers and the taskbar hear of what is shown.
+    const int shownBefore = ShownPercent(g_state);
     g_state.progress.exchange(static_cast<int>(static_cast<UINT>(wParam)));
     Repaint(window);
+    if (ShownPercent(g_state) == shownBefore) return;
+    AnnouncePercent(window);
+    ShowRunOnTaskbar(window);
 }
 
 void OnSucceeded(HWND window) {
@@ -159,6 +183,8 @@ void OnSucceeded(HWND window) {
     g_state.failed = false;
     g_state.buttonLabel = L"Done";
     Repaint(window);
+    ScreenChanged(window);
+    FlashIfInBackground(window);
 }
 
 DWORD WINAPI WorkerThreadProc(LPVOID run) {
@@ -198,25 +224,36 @@ UINT_PTR NewRunToken() {
     return token != 0 ? token : 1;
 }
 
+// Registered messages have no constant to switch on.
+LRESULT OnOtherMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != 0 && message == g_state.taskbarButtonCreated) {
+        OnTaskbarButtonCreated(window);
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
 }  // namespace
 
 LRESULT CALLBACK InstallerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE: OnCreate(window); return 0;
-    case WM_DESTROY: PostQuitMessage(0); return 0;
+    case WM_DESTROY: OnDestroy(); return 0;
     case WM_PAINT: PaintInstallerWindow(window); return 0;
     case WM_CLOSE: OnClose(window); return 0;
     case WM_ERASEBKGND: return 1;  // the painter covers the whole client area
     case WM_SETCURSOR: return OnSetCursor(window, lParam);
     case WM_MOUSEMOVE: OnMouseMove(window, wParam); return 0;
-    case WM_LBUTTONDOWN: OnLeftButtonDown(window, lParam); return 0;
+    case WM_LBUTTONDOWN:
+    case WM_APP_PRESS: OnLeftButtonDown(window, lParam); return 0;  // a default action presses as a click
     case WM_LBUTTONUP: OnLeftButtonUp(); return 0;
     case WM_CAPTURECHANGED: OnCaptureChanged(); return 0;
+    case WM_GETOBJECT: return OnGetObject(window, wParam, lParam);
     case WM_APP_STATUS:
     case WM_APP_PROGRESS:
     case WM_APP_SUCCEEDED:
     case WM_APP_FAILED: OnWorkerMessage(window, message, wParam, lParam); return 0;
-    default: return DefWindowProcW(window, message, wParam, lParam);
+    default: return OnOtherMessage(window, message, wParam, lParam);
     }
 }
 
@@ -237,6 +274,7 @@ void BeginInstall(WorkerStarter startWorker) {
         g_state.statusDetail = L"Choose a valid installation folder.";
         g_state.buttonLabel = L"Try Again";
         Repaint(g_state.mainWindow);
+        ScreenChanged(g_state.mainWindow);
         return;
     }
     g_state.succeeded.exchange(false);
@@ -244,6 +282,7 @@ void BeginInstall(WorkerStarter startWorker) {
     g_state.progress.exchange(0);
     g_state.buttonLabel = L"Installing...";
     // No repaint: the worker's first status and progress messages follow at once.
+    ScreenChanged(g_state.mainWindow);
     g_state.runToken = NewRunToken();
     auto run = std::make_unique<InstallRun>();
     run->installFolder = g_state.installFolder;

@@ -1,10 +1,14 @@
 // Whole installations through the real installer window against the test release service.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
+#include <vector>
 
 #include <windows.h>
+#include <oleacc.h>
 
+#include "common/win_owners.h"
 #include "setup/path_rules.h"
 #include "tests/app/bitmap_file.h"
 #include "tests/app/end_to_end_fixture.h"
@@ -84,6 +88,154 @@ TEST_F(EndToEndTest, ADigestMismatchEndsOnTheFailureScreen) {
     DWORD exitCode = 1234;
     GetExitCodeProcess(child.info.hProcess, &exitCode);
     EXPECT_EQ(exitCode, 0u);
+}
+
+// A screen reader's view: the tree another process gets with AccessibleObjectFromWindow.
+struct Row {
+    const wchar_t* name;  // L"" for none, as for value
+    LONG role;
+    LONG state;
+    const wchar_t* value;
+    RECT rect;  // client coordinates, from the painted layout
+};
+constexpr LONG Label = ROLE_SYSTEM_STATICTEXT, Button = ROLE_SYSTEM_PUSHBUTTON;
+constexpr LONG Fixed = STATE_SYSTEM_READONLY, Off = STATE_SYSTEM_UNAVAILABLE;
+
+VARIANT Child(LONG id) {
+    VARIANT child{};
+    child.vt = VT_I4;
+    child.lVal = id;
+    return child;
+}
+
+using TextGetter = HRESULT (STDMETHODCALLTYPE IAccessible::*)(VARIANT, BSTR*);
+std::wstring Read(IAccessible* client, LONG id, TextGetter get = &IAccessible::get_accName) {
+    BSTR text = nullptr;
+    (client->*get)(Child(id), &text);
+    std::wstring result = text ? text : L"";
+    SysFreeString(text);
+    return result;
+}
+
+// Pumps this thread's messages, where the event hook's calls arrive, until `done`.
+template <typename Done>
+bool PumpUntil(Done done, DWORD timeoutMs) {
+    for (const ULONGLONG end = GetTickCount64() + timeoutMs; GetTickCount64() < end;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        if (done()) return true;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+    }
+    return false;
+}
+
+void ExpectScreen(IAccessible* client, HWND window, const std::vector<Row>& rows) {
+    LONG count = 0;
+    ASSERT_EQ(client->get_accChildCount(&count), S_OK);
+    ASSERT_EQ(count, static_cast<LONG>(rows.size()));
+    POINT origin{0, 0};
+    ClientToScreen(window, &origin);
+    for (LONG id = 1; id <= count; ++id) {
+        const Row& row = rows[static_cast<std::size_t>(id - 1)];
+        SCOPED_TRACE(id);
+        EXPECT_EQ(Read(client, id), row.name);
+        EXPECT_EQ(Read(client, id, &IAccessible::get_accValue), row.value);
+        VARIANT role{}, state{}, hit{}, next{};
+        LONG x = 0, y = 0, width = 0, height = 0;
+        client->get_accRole(Child(id), &role);
+        client->get_accState(Child(id), &state);
+        client->accLocation(&x, &y, &width, &height, Child(id));
+        client->accHitTest(x + width / 2, y + height / 2, &hit);
+        client->accNavigate(NAVDIR_NEXT, Child(id), &next);
+        EXPECT_EQ((std::array<LONG, 4>{role.lVal, state.lVal, hit.lVal, next.vt == VT_I4 ? next.lVal : 0}),
+                  (std::array<LONG, 4>{row.role, row.state, id, id < count ? id + 1 : 0}))
+            << "role, state, hit test at the centre, next in reading order";
+        EXPECT_EQ((std::array<LONG, 4>{x - origin.x, y - origin.y, x - origin.x + width, y - origin.y + height}),
+                  (std::array<LONG, 4>{row.rect.left, row.rect.top, row.rect.right, row.rect.bottom}));
+    }
+}
+
+IAccessible* g_reader = nullptr;
+std::vector<std::pair<DWORD, LONG>> g_heard;  // event and child
+std::vector<std::wstring> g_said;               // the value of a changed value, the name of an alert
+
+void CALLBACK Hear(HWINEVENTHOOK, DWORD event, HWND, LONG object, LONG child, DWORD, DWORD) {
+    if (object != OBJID_CLIENT) return;
+    g_heard.emplace_back(event, child);
+    if (event == EVENT_OBJECT_VALUECHANGE) g_said.push_back(Read(g_reader, child, &IAccessible::get_accValue));
+    if (event == EVENT_SYSTEM_ALERT) g_said.push_back(Read(g_reader, child));
+}
+
+// Start, failure, retry and finish by default actions alone, the tree read on each screen.
+// The first run's download hangs on port 9444, so its installing screen holds at 2 %.
+TEST_F(EndToEndTest, AScreenReaderInstallsThroughTheAccessibilityTreeAlone) {
+    ASSERT_TRUE(PublishRelease(setup, Sha256Hex(setup), "https://kestravon.test:9444/files/KestravonSetup.exe"));
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    ChildProcess child;
+    HWND window = StartIdle(child);
+    ASSERT_NE(window, nullptr);
+    // Wine's shell announces no taskbar button; its stub taskbar list is taken all the same.
+    PostMessageW(window, RegisterWindowMessageW(L"TaskbarButtonCreated"), 0, 0);
+    ComPtr<IAccessible> client;
+    ASSERT_EQ(AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                         reinterpret_cast<void**>(client.put())),
+              S_OK);
+    g_reader = client.get();
+    const auto locationScreen = [&](const wchar_t* headline, const wchar_t* subLine, const wchar_t* button) {
+        return std::vector<Row>{{L"Close", Button, 0, L"", CloseButtonRect},
+                                {headline, Label, Fixed, L"", HeadlineRect}, {subLine, Label, Fixed, L"", SubLineRect},
+                                {L"Install location", ROLE_SYSTEM_TEXT, Fixed, folder.c_str(), FolderTextRect},
+                                {L"Change", Button, 0, L"", ChangeButtonRect},
+                                {button, Button, 0, L"", MainButtonRect}};
+    };
+    ExpectScreen(client.get(), window,
+                 locationScreen(L"Install Kestravon", L"Fast. Clean. Ready to launch.", L"Install Kestravon"));
+
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_SYSTEM_ALERT, EVENT_OBJECT_VALUECHANGE, nullptr, Hear,
+                                         child.info.dwProcessId, 0, WINEVENT_OUTOFCONTEXT);
+    EXPECT_EQ(client->accDoDefaultAction(Child(6)), S_OK);
+    ASSERT_TRUE(PumpUntil([&] { return ShowsText(window, StatusTitleText(L"Downloading Kestravon")); }, 30000));
+    ASSERT_TRUE(PumpUntil([&] { return ShowsText(window, PercentText(L"2%")); }, 5000));
+    ExpectScreen(client.get(), window,
+                 {{L"Close", Button, Off, L"", CloseButtonRect},
+                  {L"Setting up Kestravon", Label, Fixed, L"", HeadlineRect},
+                  {L"Downloading Kestravon", Label, Fixed, L"", SubLineRect},
+                  {L"Downloading installation files...", Label, Fixed, L"", DetailRect},
+                  {L"", ROLE_SYSTEM_PROGRESSBAR, Fixed, L"2%", ProgressTrackRect},
+                  {L"Installing...", Button, Off, L"", MainButtonRect}});
+    EXPECT_EQ(client->accDoDefaultAction(Child(1)), S_OK);  // "Close", which does nothing while installing
+
+    ASSERT_TRUE(PumpUntil([&] { return ShowsText(window, MainButton(L"Try Again")); }, 60000))
+        << "the hanging download never failed";
+    PumpUntil([] { return false; }, 500);  // the last events
+    UnhookWinEvent(hook);
+    const std::wstring sentence = L"Kestravon server did not respond.";
+    ExpectScreen(client.get(), window, locationScreen(L"Setup could not finish", sentence.c_str(), L"Try Again"));
+    // Screen, both phases' title and detail, the one percentage shown, screen, alert.
+    EXPECT_EQ(g_heard, (std::vector<std::pair<DWORD, LONG>>{
+                           {EVENT_OBJECT_REORDER, 0}, {EVENT_OBJECT_NAMECHANGE, 3}, {EVENT_OBJECT_NAMECHANGE, 4},
+                           {EVENT_OBJECT_VALUECHANGE, 5}, {EVENT_OBJECT_NAMECHANGE, 3}, {EVENT_OBJECT_NAMECHANGE, 4},
+                           {EVENT_OBJECT_REORDER, 0}, {EVENT_SYSTEM_ALERT, 3}}));
+    EXPECT_EQ(g_said, (std::vector<std::wstring>{L"2%", sentence}));
+
+    ASSERT_TRUE(PublishRelease(setup, Sha256Hex(setup)));  // the release is fixed
+    EXPECT_EQ(client->accDoDefaultAction(Child(6)), S_OK);  // "Try Again"
+    ASSERT_TRUE(PumpUntil([&] { return ShowsText(window, MainButton(L"Done")); }, 120000))
+        << "the second run did not succeed";
+    ExpectScreen(client.get(), window,
+                 {{L"Close", Button, 0, L"", CloseButtonRect},
+                  {L"Kestravon is ready", Label, Fixed, L"", HeadlineRect},
+                  {L"Installation completed successfully.", Label, Fixed, L"", SubLineRect},
+                  {L"Open Kestravon", ROLE_SYSTEM_CHECKBUTTON, STATE_SYSTEM_CHECKED, L"", OpenOptionRect},
+                  {L"Done", Button, 0, L"", MainButtonRect}});
+    EXPECT_EQ(client->accDoDefaultAction(Child(4)), S_OK);
+    VARIANT state{};
+    EXPECT_TRUE(PumpUntil([&] { return client->get_accState(Child(4), &state) == S_OK && state.lVal == 0; }, 5000));
+
+    EXPECT_EQ(client->accDoDefaultAction(Child(5)), S_OK);  // "Done", the option off
+    static_cast<void>(client.release());  // its process ends: nothing left to release it in
+    ASSERT_EQ(WaitForSingleObject(child.info.hProcess, 10000), WAIT_OBJECT_0);
+    EXPECT_FALSE(WaitForFile(JoinPath(folder, L"launched.txt"), 3000)) << "opened although the option was off";
 }
 
 }  // namespace

@@ -3,10 +3,12 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
 
 #include "app/layout.h"
 #include "app/startup.h"
 #include "app/state.h"
+#include "app/taskbar.h"
 #include "app/window.h"
 #include "pipeline/messages.h"
 #include "tests/app/app_fakes.h"
@@ -488,6 +490,22 @@ TEST_F(WindowProcTest, StartWorkerThreadHandsTheRunToARunningThread) {
     EXPECT_EQ(run, nullptr);
     ASSERT_TRUE(WaitForFakeWorker());
     EXPECT_EQ(g_state.statusDetail, L"E:\\Kestravon");
+}
+
+// Wine's taskbar list only stubs the calls, so what the button is told is checked here.
+TEST_F(WindowProcTest, TheTaskbarButtonShowsTheShownPercentageAndTheFailure) {
+    const std::tuple<Screen, int, TBPFLAG, int> cases[] = {
+        {Screen::Idle, 0, TBPF_NOPROGRESS, 0},       {Screen::Installing, 37, TBPF_NORMAL, 37},
+        {Screen::Installing, 150, TBPF_NORMAL, 100}, {Screen::Installing, -5, TBPF_NORMAL, 0},
+        {Screen::Success, 100, TBPF_NOPROGRESS, 0},  {Screen::Failure, 0, TBPF_ERROR, 100},
+    };
+    for (const auto& [screen, progress, flags, percent] : cases) {
+        Restart(screen);
+        g_state.progress.exchange(progress);
+        const TaskbarProgress shown = TaskbarProgressFor(g_state);
+        EXPECT_EQ(shown.flags, flags) << Name(screen) << " at " << progress;
+        EXPECT_EQ(shown.percent, percent) << Name(screen) << " at " << progress;
+    }
 }
 
 struct CursorCase {

@@ -1,10 +1,11 @@
-// What the installer must not be: a program that imports winhttp, bcrypt and dwmapi
+// What the installer must not be: a program that imports winhttp, bcrypt, dwmapi and oleacc
 // the plain way and loads version and uxtheme by bare name. Beside planted DLLs it
 // loads them, which shows that the planting test can see a planted DLL at all.
 #include <windows.h>
 #include <bcrypt.h>
 #include <dwmapi.h>
 #include <winhttp.h>
+#include <oleacc.h>
 
 int wmain() {
     // Only functions the planted DLL also exports, so that the process starts
@@ -14,6 +15,7 @@ int wmain() {
     BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0);
     DWMNCRENDERINGPOLICY policy = DWMNCRP_USEWINDOWSTYLE;
     DwmSetWindowAttribute(nullptr, DWMWA_NCRENDERING_POLICY, &policy, sizeof policy);
+    GetRoleTextW(ROLE_SYSTEM_CLIENT, nullptr, 0);
     LoadLibraryW(L"version.dll");
     LoadLibraryW(L"uxtheme.dll");
     return 0;

@@ -6,6 +6,7 @@
 #include <bcrypt.h>
 #include <dwmapi.h>
 #include <winhttp.h>
+#include <oleacc.h>
 
 #include <cstdlib>
 #include <sstream>
@@ -51,6 +52,8 @@ const StubCase StubCases[] = {
     {"dwmapi.dll", "DwmSetWindowAttribute", true, HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND), true, NoLastError},
     {"Dwmapi.dll", "DwmSetWindowAttribute", false, HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND), true, NoLastError},
     {"dwmapi.dll", "DwmDefWindowProc", true, 0, true, ERROR_MOD_NOT_FOUND},
+    // An LRESULT: the window procedure takes it as a failure only if it is negative in 64 bits.
+    {"oleacc.dll", "LresultFromObject", true, HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND), false, NoLastError},
 };
 
 TEST(DelayLoadFailureStub, FailsEachCallTheWayThatFunctionReportsFailure) {
@@ -130,6 +133,7 @@ TEST(MissingLibrary, CallsFailWithTheLibrarysConvention) {
         EXPECT_EQ(algorithm, nullptr);
         BOOL dark = TRUE;
         EXPECT_EQ(DwmSetWindowAttribute(nullptr, 20, &dark, sizeof dark), HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND));
+        EXPECT_LT(LresultFromObject(__uuidof(IAccessible), 0, nullptr), 0);
     }
     EXPECT_EQ(GetModuleHandleW(L"winhttp.dll"), nullptr);
 }

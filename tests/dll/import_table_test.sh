@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Checks the static import tables: every DLL the loader binds before our first
 # instruction must be a KnownDLL (or an API set), which Windows only ever takes from
-# System32; winhttp, bcrypt and dwmapi may appear only as delay-load imports, and
+# System32; the libraries it is given may appear only as delay-load imports, and
 # every delay-loaded library must be one that the failure hook has rules for.
 #   import_table_test.sh <delay-loaded names, comma-separated> <KestravonInstaller.exe> <probe.exe>
-# The probe, linked the installer's way, uses all three libraries, so it also shows
+# The probe, linked the installer's way, uses every one of them, so it also shows
 # that the delay-load scan sees them at all.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)

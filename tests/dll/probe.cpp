@@ -6,6 +6,7 @@
 #include <bcrypt.h>
 #include <dwmapi.h>
 #include <winhttp.h>
+#include <oleacc.h>
 
 #include <cstdio>
 #include <cstring>
@@ -66,6 +67,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     DWMNCRENDERINGPOLICY policy = DWMNCRP_USEWINDOWSTYLE;
     DwmSetWindowAttribute(nullptr, DWMWA_NCRENDERING_POLICY, &policy, sizeof policy);
     if (!LoadedFromSystem32(L"dwmapi.dll")) return Fail(5, "dwmapi.dll is not the System32 copy");
+
+    wchar_t role[64] = {};
+    if (GetRoleTextW(ROLE_SYSTEM_PUSHBUTTON, role, 64) == 0) return Fail(8, "GetRoleTextW failed");
+    if (!LoadedFromSystem32(L"oleacc.dll")) return Fail(9, "oleacc.dll is not the System32 copy");
 
     // A bare LoadLibrary, as system DLLs do internally, obeys the default directories.
     if (!LoadLibraryW(L"version.dll") || !LoadedFromSystem32(L"version.dll")) {
