@@ -244,8 +244,8 @@ public:
         if (!Find(child, element)) return E_INVALIDARG;
         if (!ActionOf(element)) return DISP_E_MEMBERNOTFOUND;
         const RECT& rect = element.rect;
-        const LPARAM centre = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
-        return PostMessageW(Window(), WM_APP_PRESS, 0, centre) ? S_OK : HRESULT_FROM_WIN32(GetLastError());
+        g_state.pendingPress = POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+        return PostMessageW(Window(), WM_APP_PRESS, 0, 0) ? S_OK : HRESULT_FROM_WIN32(GetLastError());
     }
     STDMETHODIMP put_accName(VARIANT, BSTR) override { return E_NOTIMPL; }
     STDMETHODIMP put_accValue(VARIANT, BSTR) override { return E_NOTIMPL; }

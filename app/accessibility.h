@@ -3,9 +3,10 @@
 
 #include <windows.h>
 
-// Posted by an element's default action; lParam is the client point it presses, handled as
-// a click there. Posted rather than run in the reader's call: "Change" opens a modal picker,
-// and the reader would wait until it closed.
+// Posted by an element's default action, which leaves the client point it presses in
+// g_state.pendingPress; handled as a click there. Posted rather than run in the reader's
+// call: "Change" opens a modal picker, and the reader would wait until it closed. The
+// point is not in the message, so another program's WM_APP+8 presses nothing.
 constexpr UINT WM_APP_PRESS = WM_APP + 8;
 
 // WM_GETOBJECT: the client area's IAccessible for OBJID_CLIENT. Anything else, or a system

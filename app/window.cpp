@@ -146,6 +146,14 @@ void OnLeftButtonDown(HWND window, LPARAM lParam) {
     }
 }
 
+// A screen reader's default action: the click it left, taken once.
+void OnPress(HWND window) {
+    const POINT point = g_state.pendingPress;
+    if (point.x < 0) return;
+    g_state.pendingPress = POINT{-1, -1};
+    OnLeftButtonDown(window, MAKELPARAM(point.x, point.y));
+}
+
 void OnLeftButtonUp() {
     if (!g_state.dragging) return;
     g_state.dragging = false;
@@ -244,8 +252,8 @@ LRESULT CALLBACK InstallerWindowProc(HWND window, UINT message, WPARAM wParam, L
     case WM_ERASEBKGND: return 1;  // the painter covers the whole client area
     case WM_SETCURSOR: return OnSetCursor(window, lParam);
     case WM_MOUSEMOVE: OnMouseMove(window, wParam); return 0;
-    case WM_LBUTTONDOWN:
-    case WM_APP_PRESS: OnLeftButtonDown(window, lParam); return 0;  // a default action presses as a click
+    case WM_LBUTTONDOWN: OnLeftButtonDown(window, lParam); return 0;
+    case WM_APP_PRESS: OnPress(window); return 0;
     case WM_LBUTTONUP: OnLeftButtonUp(); return 0;
     case WM_CAPTURECHANGED: OnCaptureChanged(); return 0;
     case WM_GETOBJECT: return OnGetObject(window, wParam, lParam);

@@ -5,6 +5,7 @@
 #include <string>
 #include <tuple>
 
+#include "app/accessibility.h"
 #include "app/layout.h"
 #include "app/startup.h"
 #include "app/state.h"
@@ -214,6 +215,11 @@ TEST_F(WindowProcTest, OnlyTheAwaitedRunsMessagesAreApplied) {
     ASSERT_TRUE(PostWorkerMessage(window, WM_APP_FAILED, 0, bogus));
     PumpMessages();
     ExpectFields(succeeded, "failure after success");
+    // A press that no screen reader asked for, at the close glyph: the window stays.
+    Restart(Screen::Idle);
+    ASSERT_TRUE(PostMessageW(window, WM_APP_PRESS, 0, MAKELPARAM(527, 29)));
+    PumpMessages();
+    EXPECT_TRUE(Open());
 }
 
 struct CloseCase {
