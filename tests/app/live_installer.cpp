@@ -4,7 +4,7 @@
 #include <string>
 
 #include "common/win_owners.h"
-#include "tests/app/installer_path.h"
+#include "tests/support/environment.h"
 
 ChildProcess::~ChildProcess() {
     if (info.hProcess && WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT) {
@@ -79,16 +79,17 @@ COLORREF PixelAt(const std::vector<std::uint32_t>& pixels, int x, int y) {
     return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
 }
 
-bool StartInstaller(ChildProcess& child, const wchar_t* arguments, WORD showCommand) {
-    const std::wstring exe = InstallerExePath();
-    if (exe.empty()) return false;
-    std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
+bool StartInstaller(ChildProcess& child, const wchar_t* arguments, WORD showCommand, const std::wstring& exe,
+                    const wchar_t* directory) {
+    const std::wstring program = exe.empty() ? InstallerExePath() : exe;
+    if (program.empty()) return false;
+    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = showCommand;
-    return CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &child.info) != FALSE;
+    return CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, directory,
+                          &startup, &child.info) != FALSE;
 }
 
 void SendMouse(POINT screenPoint, DWORD flags) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include <windows.h>
@@ -15,8 +16,11 @@ struct ChildProcess {
     ChildProcess& operator=(const ChildProcess&) = delete;
 };
 
-// Starts the built installer with `arguments`; false when it cannot be started.
-bool StartInstaller(ChildProcess& child, const wchar_t* arguments, WORD showCommand);
+// Starts the built installer, or `exe`, with `arguments` in `directory` (null: ours); false
+// when it cannot be started. It inherits our environment.
+bool StartInstaller(ChildProcess& child, const wchar_t* arguments, WORD showCommand, const std::wstring& exe = {},
+                    const wchar_t* directory = nullptr);
+
 // The child's visible installer window, found by class within 15 s; null if none.
 HWND WaitForInstallerWindow(DWORD processId, HANDLE process);
 // The screen under `frame`, as top-down 0x00RRGGBB pixels, via the screen DC.

@@ -8,11 +8,13 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 
 #include "setup/folder_picker.h"
 #include "setup/path_rules.h"
+#include "tests/support/files.h"
 #include "tests/support/test_thread.h"
 
 namespace {
@@ -178,14 +180,6 @@ LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-std::wstring TempRoot() {
-    wchar_t buffer[MAX_PATH + 1] = {};
-    GetTempPathW(MAX_PATH, buffer);
-    std::wstring root = buffer;
-    if (!root.empty() && root.back() == L'\\') root.pop_back();
-    return root + L"\\kestravon-picker-" + std::to_wstring(GetCurrentProcessId());
-}
-
 class FolderPickerTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -199,15 +193,13 @@ protected:
                                  100, 100, 560, 380, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
         ASSERT_NE(owner_, nullptr);
         ShowWindow(owner_, SW_SHOW);
-        root_ = TempRoot();
-        CreateDirectoryW(root_.c_str(), nullptr);
-        CreateDirectoryW((root_ + L"\\chosen").c_str(), nullptr);
-        CreateDirectoryW((root_ + L"\\with space").c_str(), nullptr);
+        scratch_ = std::make_unique<ScratchFolder>(L"kestravon-picker");
+        root_ = scratch_->path;
+        CreateFolder(root_ + L"\\chosen");
+        CreateFolder(root_ + L"\\with space");
     }
     static void TearDownTestSuite() {
-        RemoveDirectoryW((root_ + L"\\with space").c_str());
-        RemoveDirectoryW((root_ + L"\\chosen").c_str());
-        RemoveDirectoryW(root_.c_str());
+        scratch_.reset();
         DestroyWindow(owner_);
         CoUninitialize();
     }
@@ -221,11 +213,13 @@ protected:
     }
 
     static HWND owner_;
-    static std::wstring root_;
+    static std::unique_ptr<ScratchFolder> scratch_;
+    static std::wstring root_;  // the scratch folder
     static std::wstring installFolder_;  // the folder the picker starts in and replaces
 };
 
 HWND FolderPickerTest::owner_ = nullptr;
+std::unique_ptr<ScratchFolder> FolderPickerTest::scratch_;
 std::wstring FolderPickerTest::root_;
 std::wstring FolderPickerTest::installFolder_;
 
