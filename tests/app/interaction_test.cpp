@@ -16,33 +16,9 @@
 #include "tests/app/live_installer.h"
 #include "tests/app/release_support.h"
 #include "tests/app/screen_text.h"
+#include "tests/support/find_window.h"
 
 namespace {
-
-constexpr wchar_t PickerTitle[] = L"Choose Kestravon install folder";
-
-struct Search {
-    DWORD processId;
-    HWND found;
-};
-
-// The picker's dialog, a top-level window of the installer's process.
-HWND FindPickerDialog(DWORD processId) {
-    Search search{processId, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            wchar_t title[128] = {};
-            InternalGetWindowText(window, title, 128);  // never blocks on a busy thread
-            if (owner != s->processId || !IsWindowVisible(window) || std::wstring(title) != PickerTitle) return TRUE;
-            s->found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
 
 HWND WaitForPickerDialog(DWORD processId) {
     for (int i = 0; i < 300; ++i) {
@@ -50,30 +26,6 @@ HWND WaitForPickerDialog(DWORD processId) {
         Sleep(100);
     }
     return nullptr;
-}
-
-// The dialog's file name box: edt1, or the Edit inside the combo cmb13.
-HWND FindNameBox(HWND dialog) {
-    Search search{0, nullptr};
-    EnumChildWindows(
-        dialog,
-        [](HWND child, LPARAM param) -> BOOL {
-            wchar_t className[64] = {};
-            GetClassNameW(child, className, 64);
-            if (_wcsicmp(className, L"Edit") != 0 || !IsWindowVisible(child) || !IsWindowEnabled(child)) return TRUE;
-            if (GetDlgCtrlID(child) != 0x480 && GetDlgCtrlID(GetParent(child)) != 0x47c) return TRUE;
-            reinterpret_cast<Search*>(param)->found = child;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-// Keys go to the control's queue: under Wine 8 an Escape sent with SendInput leaves the
-// next dialog of that thread unable to open.
-void PressKey(HWND target, WPARAM key) {
-    PostMessageW(target, WM_KEYDOWN, key, 0x00000001);
-    PostMessageW(target, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
 }
 
 // Types `path` into the name box and presses Return, or presses Escape when `path` is

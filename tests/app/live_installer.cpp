@@ -1,10 +1,10 @@
 // Starting, finding, watching and clicking the real installer from a Windows test.
 #include "tests/app/live_installer.h"
 
-#include <string>
-
+#include "app/startup.h"
 #include "common/win_owners.h"
 #include "tests/support/environment.h"
+#include "tests/support/find_window.h"
 
 ChildProcess::~ChildProcess() {
     if (info.hProcess && WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT) {
@@ -15,33 +15,11 @@ ChildProcess::~ChildProcess() {
     if (info.hProcess) CloseHandle(info.hProcess);
 }
 
-namespace {
-
-struct WindowSearch {
-    DWORD processId;
-    HWND found;
-};
-
-BOOL CALLBACK MatchInstallerWindow(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<WindowSearch*>(param);
-    wchar_t className[64] = {};
-    GetClassNameW(window, className, 64);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner != search->processId || std::wstring(className) != L"KestravonInstallerWindow") return TRUE;
-    search->found = window;
-    return FALSE;
-}
-
-}  // namespace
-
 HWND WaitForInstallerWindow(DWORD processId, HANDLE process) {
     for (int i = 0; i < 300; ++i) {
         // FindWindowW first, as a user would; then make sure it is our child's window.
-        if (FindWindowW(L"KestravonInstallerWindow", nullptr)) {
-            WindowSearch search{processId, nullptr};
-            EnumWindows(MatchInstallerWindow, reinterpret_cast<LPARAM>(&search));
-            if (search.found && IsWindowVisible(search.found)) return search.found;
+        if (FindWindowW(InstallerWindowClass, nullptr)) {
+            if (HWND window = FindTopWindow(processId, InstallerWindowClass, nullptr)) return window;
         }
         if (WaitForSingleObject(process, 50) == WAIT_OBJECT_0) return nullptr;
     }
@@ -103,7 +81,6 @@ void SendMouse(POINT screenPoint, DWORD flags) {
     SendInput(1, &input, sizeof(input));
     Sleep(100);
 }
-
 
 void ClickAt(HWND window, int x, int y) {
     RECT frame{};
