@@ -34,6 +34,6 @@ HWND EndToEndTest::StartIdle(ChildProcess& child) {
 
 HWND EndToEndTest::StartAndPressInstall(ChildProcess& child) {
     HWND window = StartIdle(child);
-    if (window) ClickAt(window, 280, 322);
+    if (window) ClickAt(window, MainButtonRect);
     return window;
 }

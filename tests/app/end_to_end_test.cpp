@@ -27,7 +27,7 @@ TEST_F(EndToEndTest, DoneOpensTheInstalledApplicationOnlyWithTheOptionOn) {
         EXPECT_TRUE(ShowsText(window, HeadlineText(L"Kestravon is ready")));
         EXPECT_TRUE(ShowsText(window, SubLineText(L"Installation completed successfully.")));
         EXPECT_TRUE(FileExists(JoinPath(folder, L"kestravon.exe")));
-        if (!optionOn) ClickAt(window, 150, 227);  // the label of "Open Kestravon"
+        if (!optionOn) ClickAt(window, OpenOptionLabelRect);
 
         RECT frame{};
         GetWindowRect(window, &frame);
@@ -40,15 +40,13 @@ TEST_F(EndToEndTest, DoneOpensTheInstalledApplicationOnlyWithTheOptionOn) {
         EXPECT_EQ(PixelAt(pixels, 47, 241), BackgroundColour);                    // no location box
         EXPECT_EQ(PixelAt(pixels, 60, 305), AccentColour);
 
-        ClickAt(window, 280, 322);  // "Done"
-        ASSERT_EQ(WaitForSingleObject(child.info.hProcess, 10000), WAIT_OBJECT_0);
-        DWORD exitCode = 1234;
-        GetExitCodeProcess(child.info.hProcess, &exitCode);
-        EXPECT_EQ(exitCode, 0u);
+        ClickAt(window, MainButtonRect);  // "Done"
+        ASSERT_NO_FATAL_FAILURE(ExpectExitsWithZero(child));
         const std::wstring report = JoinPath(folder, L"launched.txt");
         if (optionOn) {
             ASSERT_TRUE(WaitForFile(report, 10000)) << "the installed application was not opened";
-            EXPECT_EQ(ReportField(ReadUtf16File(report), L"cwd"), folder) << "working directory of the opened application";
+            EXPECT_EQ(ReportField(ReadUtf16File(report), L"cwd"), folder)
+                << "working directory of the opened application";
         } else {
             EXPECT_FALSE(WaitForFile(report, 3000)) << "opened although the option was off";
         }
@@ -66,11 +64,7 @@ TEST_F(EndToEndTest, ADigestMismatchEndsOnTheFailureScreen) {
     EXPECT_TRUE(ShowsText(window, SubLineText(L"Security check failed: installer SHA-256 did not match.")));
     EXPECT_FALSE(FileExists(JoinPath(folder, L"kestravon.exe")));
 
-    ASSERT_TRUE(PostMessageW(window, WM_CLOSE, 0, 0));
-    ASSERT_EQ(WaitForSingleObject(child.info.hProcess, 10000), WAIT_OBJECT_0);
-    DWORD exitCode = 1234;
-    GetExitCodeProcess(child.info.hProcess, &exitCode);
-    EXPECT_EQ(exitCode, 0u);
+    ExpectClosesWithZero(child, window);
 }
 
 }  // namespace

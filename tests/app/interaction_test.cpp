@@ -55,14 +55,6 @@ bool DrivePicker(HWND dialog, const std::wstring& path) {
     return closedByInput;
 }
 
-void ExpectClosesWithZero(ChildProcess& child, HWND window) {
-    ASSERT_TRUE(PostMessageW(window, WM_CLOSE, 0, 0));
-    ASSERT_EQ(WaitForSingleObject(child.info.hProcess, 10000), WAIT_OBJECT_0);
-    DWORD exitCode = 1234;
-    GetExitCodeProcess(child.info.hProcess, &exitCode);
-    EXPECT_EQ(exitCode, 0u);
-}
-
 TEST_F(EndToEndTest, TryAgainStartsAFreshRunThatSucceeds) {
     ASSERT_TRUE(PublishRelease(setup, std::string(64, 'a')));
     ChildProcess child;
@@ -72,7 +64,7 @@ TEST_F(EndToEndTest, TryAgainStartsAFreshRunThatSucceeds) {
     EXPECT_FALSE(FileExists(JoinPath(folder, L"kestravon.exe")));
 
     ASSERT_TRUE(PublishRelease(setup, Sha256Hex(setup)));  // the release is fixed
-    ClickAt(window, 280, 322);
+    ClickAt(window, MainButtonRect);
     ASSERT_TRUE(WaitForText(window, MainButton(L"Done"), 120000)) << "the second run did not succeed";
     EXPECT_TRUE(ShowsText(window, HeadlineText(L"Kestravon is ready")));
     EXPECT_TRUE(FileExists(JoinPath(folder, L"kestravon.exe")));
@@ -90,7 +82,7 @@ TEST_F(EndToEndTest, TheFolderPickedWithChangeIsShownAndInstalledInto) {
     ASSERT_TRUE(ShowsText(window, FolderText(folder)));
 
     // Cancelled: nothing changes.
-    ClickAt(window, 464, 241);
+    ClickAt(window, ChangeButtonRect);
     HWND dialog = WaitForPickerDialog(child.info.dwProcessId);
     ASSERT_NE(dialog, nullptr) << "\"Change\" opened no picker";
     EXPECT_TRUE(DrivePicker(dialog, L""));
@@ -98,14 +90,14 @@ TEST_F(EndToEndTest, TheFolderPickedWithChangeIsShownAndInstalledInto) {
     EXPECT_TRUE(ShowsText(window, MainButton(L"Install Kestravon")));
 
     // Chosen: the idle screen shows it and the setup installs there.
-    ClickAt(window, 464, 241);
+    ClickAt(window, ChangeButtonRect);
     dialog = WaitForPickerDialog(child.info.dwProcessId);
     ASSERT_NE(dialog, nullptr);
     EXPECT_TRUE(DrivePicker(dialog, chosen));
     ASSERT_TRUE(WaitForText(window, FolderText(chosen), 5000)) << "the chosen folder is not shown";
     EXPECT_TRUE(ShowsText(window, HeadlineText(L"Install Kestravon")));
 
-    ClickAt(window, 280, 322);
+    ClickAt(window, MainButtonRect);
     ASSERT_TRUE(WaitForText(window, MainButton(L"Done"), 120000)) << "no success screen within two minutes";
     EXPECT_TRUE(FileExists(JoinPath(chosen, L"kestravon.exe")));
     EXPECT_FALSE(FileExists(JoinPath(folder, L"kestravon.exe")));

@@ -1,8 +1,11 @@
 // Starting, finding, watching and clicking the real installer from a Windows test.
 #include "tests/app/live_installer.h"
 
+#include <gtest/gtest.h>
+
 #include "app/startup.h"
 #include "common/win_owners.h"
+#include "tests/app/test_window.h"
 #include "tests/support/environment.h"
 #include "tests/support/find_window.h"
 
@@ -70,6 +73,18 @@ bool StartInstaller(ChildProcess& child, const wchar_t* arguments, WORD showComm
                           &startup, &child.info) != FALSE;
 }
 
+void ExpectExitsWithZero(const ChildProcess& child, const char* failure) {
+    ASSERT_EQ(WaitForSingleObject(child.info.hProcess, 10000), WAIT_OBJECT_0) << failure;
+    DWORD exitCode = 1234;
+    GetExitCodeProcess(child.info.hProcess, &exitCode);
+    EXPECT_EQ(exitCode, 0u);
+}
+
+void ExpectClosesWithZero(const ChildProcess& child, HWND window) {
+    ASSERT_TRUE(PostMessageW(window, WM_CLOSE, 0, 0));
+    ExpectExitsWithZero(child);
+}
+
 void SendMouse(POINT screenPoint, DWORD flags) {
     const int width = GetSystemMetrics(SM_CXSCREEN);
     const int height = GetSystemMetrics(SM_CYSCREEN);
@@ -81,11 +96,11 @@ void SendMouse(POINT screenPoint, DWORD flags) {
     SendInput(1, &input, sizeof(input));
     Sleep(100);
 }
-
-void ClickAt(HWND window, int x, int y) {
+void ClickAt(HWND window, const RECT& control) {
     RECT frame{};
     GetWindowRect(window, &frame);
-    const POINT point{frame.left + x, frame.top + y};
+    const POINT centre = CentreOf(control);
+    const POINT point{frame.left + centre.x, frame.top + centre.y};
     SendMouse(point, 0);
     SendMouse(point, MOUSEEVENTF_LEFTDOWN);
     SendMouse(point, MOUSEEVENTF_LEFTUP);

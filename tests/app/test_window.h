@@ -19,6 +19,9 @@ void DestroyTestInstallerWindow(HWND window);
 // Dispatches whatever is queued for this thread now.
 void PumpMessages();
 
+// The centre of a rectangle of app/layout.h: where a test presses to mean "this control".
+constexpr POINT CentreOf(const RECT& rect) { return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}; }
+
 // A top-down 32-bit DIB section selected into a memory DC.
 struct Canvas {
     UniqueMemoryDc dc;

@@ -30,17 +30,14 @@ TEST_F(EndToEndTest, AWholeInstallationBesidePlantedDllsSucceeds) {
     ASSERT_NE(window, nullptr) << "no installer window";
     SetForegroundWindow(window);
     ASSERT_TRUE(WaitForText(window, MainButton(L"Install Kestravon"), 5000));
-    ClickAt(window, 280, 322);
+    ClickAt(window, MainButtonRect);
 
     ASSERT_TRUE(WaitForText(window, MainButton(L"Done"), 45000)) << "no success screen within 45 s";
     EXPECT_TRUE(ShowsText(window, HeadlineText(L"Kestravon is ready")));
     EXPECT_TRUE(FileExists(JoinPath(folder, L"kestravon.exe")));
 
-    ClickAt(window, 280, 322);  // "Done", with "Open Kestravon" on
-    ASSERT_EQ(WaitForSingleObject(child.info.hProcess, 10000), WAIT_OBJECT_0);
-    DWORD exitCode = 1234;
-    GetExitCodeProcess(child.info.hProcess, &exitCode);
-    EXPECT_EQ(exitCode, 0u);
+    ClickAt(window, MainButtonRect);  // "Done", with "Open Kestravon" on
+    ASSERT_NO_FATAL_FAILURE(ExpectExitsWithZero(child));
     EXPECT_TRUE(WaitForFile(JoinPath(folder, L"launched.txt"), 10000)) << "the installed application was not opened";
 }
 
