@@ -89,24 +89,14 @@ protected:
     Canvas canvas{560, 380};
 };
 
-const char* Name(Screen screen) {
-    switch (screen) {
-    case Screen::Idle: return "idle";
-    case Screen::Installing: return "installing";
-    case Screen::Success: return "success";
-    case Screen::Failure: return "failure";
-    }
-    return "?";
-}
-
 TEST_F(PaintTest, TheCanvasIsUsable) {
     ASSERT_NE(canvas.bits, nullptr);
     ASSERT_TRUE(state.fontBody);
 }
 
 TEST_F(PaintTest, HeaderAndFrameAreTheSameOnEveryScreen) {
-    for (Screen screen : {Screen::Idle, Screen::Installing, Screen::Success, Screen::Failure}) {
-        SCOPED_TRACE(Name(screen));
+    for (Screen screen : AllScreens) {
+        SCOPED_TRACE(ScreenName(screen));
         Enter(screen);
         Paint();
         EXPECT_EQ(canvas.At(0, 0), AccentColour);
@@ -158,7 +148,7 @@ TEST_F(PaintTest, EachScreenDrawsItsOwnBlocks) {
          ControlColour, LocationBoxColour, LocationBoxColour, AccentColour, WhiteColour},
     };
     for (const ScreenCase& c : cases) {
-        SCOPED_TRACE(Name(c.screen));
+        SCOPED_TRACE(ScreenName(c.screen));
         Enter(c.screen);
         Paint();
         const std::wstring file = BuildTreeFile(L"screen-" + std::wstring(c.file) + L".bmp");

@@ -26,6 +26,16 @@ void ResetInstallerState(InstallerState& state) {
     state.handCursor = LoadCursorW(nullptr, IDC_HAND);
 }
 
+const char* ScreenName(Screen screen) {
+    switch (screen) {
+    case Screen::Idle: return "idle";
+    case Screen::Installing: return "installing";
+    case Screen::Success: return "success";
+    case Screen::Failure: return "failure";
+    }
+    return "?";
+}
+
 HWND CreateTestInstallerWindow() {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSEXW existing{};

@@ -18,6 +18,9 @@ HWND CreateTestInstallerWindow();
 void DestroyTestInstallerWindow(HWND window);
 // Dispatches whatever is queued for this thread now.
 void PumpMessages();
+constexpr Screen AllScreens[] = {Screen::Idle, Screen::Installing, Screen::Success, Screen::Failure};
+// "idle", "installing", "success" or "failure", for a test's trace.
+const char* ScreenName(Screen screen);
 
 // The centre of a rectangle of app/layout.h: where a test presses to mean "this control".
 constexpr POINT CentreOf(const RECT& rect) { return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}; }

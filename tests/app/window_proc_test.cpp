@@ -72,18 +72,6 @@ void EnterScreen(Screen screen) {
     }
 }
 
-const char* Name(Screen screen) {
-    switch (screen) {
-    case Screen::Idle: return "idle";
-    case Screen::Installing: return "installing";
-    case Screen::Success: return "success";
-    case Screen::Failure: return "failure";
-    }
-    return "?";
-}
-
-constexpr Screen AllScreens[] = {Screen::Idle, Screen::Installing, Screen::Success, Screen::Failure};
-
 class WindowProcTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -228,7 +216,7 @@ TEST_F(WindowProcTest, CloseIsRefusedOnlyWhileInstalling) {
         {Screen::Failure, false, true},   {Screen::Failure, true, true},
     };
     for (const CloseCase& c : cases) {
-        SCOPED_TRACE(std::string(Name(c.screen)) + (c.viaGlyph ? " glyph" : " WM_CLOSE"));
+        SCOPED_TRACE(std::string(ScreenName(c.screen)) + (c.viaGlyph ? " glyph" : " WM_CLOSE"));
         Restart(c.screen);
         if (c.viaGlyph) {
             Press(527, 29);
@@ -243,7 +231,7 @@ TEST_F(WindowProcTest, CloseIsRefusedOnlyWhileInstalling) {
 
 TEST_F(WindowProcTest, APressInTheTopStripDragsOnEveryScreen) {
     for (Screen screen : AllScreens) {
-        SCOPED_TRACE(Name(screen));
+        SCOPED_TRACE(ScreenName(screen));
         Restart(screen);
         Press(200, 93);
         EXPECT_TRUE(g_state.dragging);
@@ -331,7 +319,7 @@ TEST_F(WindowProcTest, ChangePicksAFolderOnTheIdleAndFailureScreens) {
         {Screen::Success, true, 0, false, L"Done", L"C:\\Old"},
     };
     for (const ChangeCase& c : cases) {
-        SCOPED_TRACE(std::string(Name(c.screen)) + (c.pickResult ? " picked" : " cancelled"));
+        SCOPED_TRACE(std::string(ScreenName(c.screen)) + (c.pickResult ? " picked" : " cancelled"));
         Restart(c.screen);
         g_state.installFolder = L"C:\\Old";
         g_fakes.pickResult = c.pickResult;
@@ -348,7 +336,7 @@ TEST_F(WindowProcTest, ChangePicksAFolderOnTheIdleAndFailureScreens) {
 
 TEST_F(WindowProcTest, TheOpenOptionTogglesOnlyOnTheSuccessScreen) {
     for (Screen screen : AllScreens) {
-        SCOPED_TRACE(Name(screen));
+        SCOPED_TRACE(ScreenName(screen));
         Restart(screen);
         const bool toggles = screen == Screen::Success;
         Press(45, 227);  // the box
@@ -391,7 +379,7 @@ bool WaitForFakeWorker() {
 
 TEST_F(WindowProcTest, TheMainButtonStartsTheWorkerWithACopyOfTheFolder) {
     for (Screen screen : {Screen::Idle, Screen::Failure}) {
-        SCOPED_TRACE(Name(screen));
+        SCOPED_TRACE(ScreenName(screen));
         Restart(screen);
         g_state.installFolder = L"C:\\Program Files\\Kestravon";
         g_state.progress.exchange(55);
@@ -434,7 +422,7 @@ TEST_F(WindowProcTest, BeginInstallRejectsAnEmptyOrRelativeFolder) {
         {Screen::Failure, L""}, {Screen::Failure, L"relative\\Kestravon"},
     };
     for (const RejectCase& c : cases) {
-        SCOPED_TRACE(std::string(Name(c.screen)) + " folder of " + std::to_string(wcslen(c.folder)) + " chars");
+        SCOPED_TRACE(std::string(ScreenName(c.screen)) + " folder of " + std::to_string(wcslen(c.folder)) + " chars");
         Restart(c.screen);
         g_state.installFolder = c.folder;
         g_state.progress.exchange(37);
@@ -508,7 +496,7 @@ TEST_F(WindowProcTest, TheHandCursorMarksOnlyActiveControls) {
         {Screen::Failure, 527, 29, true},    {Screen::Failure, 464, 241, true}, {Screen::Failure, 280, 322, true},
     };
     for (const CursorCase& c : cases) {
-        SCOPED_TRACE(std::string(Name(c.screen)) + " at " + std::to_string(c.x) + "," + std::to_string(c.y));
+        SCOPED_TRACE(std::string(ScreenName(c.screen)) + " at " + std::to_string(c.x) + "," + std::to_string(c.y));
         Restart(c.screen);
         RECT frame{};
         GetWindowRect(window, &frame);
