@@ -27,28 +27,16 @@ protected:
             DeleteObject(font);
     }
 
+    // The screen with a folder on the idle and failure screens, a status on the installing one.
     void Enter(Screen screen) {
         ResetInstallerState(state);
-        switch (screen) {
-        case Screen::Idle: state.installFolder = L"C:\\Users\\Ana\\AppData\\Roaming\\Kestravon"; break;
-        case Screen::Installing:
-            state.installing.exchange(true);
-            state.buttonLabel = L"Installing...";
+        EnterScreen(state, screen);
+        if (screen == Screen::Idle || screen == Screen::Failure) {
+            state.installFolder = L"C:\\Users\\Ana\\AppData\\Roaming\\Kestravon";
+        } else if (screen == Screen::Installing) {
             state.statusTitle = L"Downloading Kestravon";
             state.statusDetail = L"Downloading installation files...";
             state.progress.exchange(40);
-            break;
-        case Screen::Success:
-            state.succeeded.exchange(true);
-            state.buttonLabel = L"Done";
-            break;
-        case Screen::Failure:
-            state.failed = true;
-            state.installFolder = L"C:\\Users\\Ana\\AppData\\Roaming\\Kestravon";
-            state.statusTitle = L"Installation failed";
-            state.statusDetail = L"The download was interrupted.";
-            state.buttonLabel = L"Try Again";
-            break;
         }
     }
 

@@ -26,6 +26,27 @@ void ResetInstallerState(InstallerState& state) {
     state.handCursor = LoadCursorW(nullptr, IDC_HAND);
 }
 
+void EnterScreen(InstallerState& state, Screen screen, UINT_PTR runToken) {
+    switch (screen) {
+    case Screen::Idle: break;
+    case Screen::Installing:
+        state.installing.exchange(true);
+        state.buttonLabel = L"Installing...";
+        state.runToken = runToken;
+        break;
+    case Screen::Success:
+        state.succeeded.exchange(true);
+        state.buttonLabel = L"Done";
+        break;
+    case Screen::Failure:
+        state.failed = true;
+        state.statusTitle = L"Installation failed";
+        state.statusDetail = L"The download was interrupted.";
+        state.buttonLabel = L"Try Again";
+        break;
+    }
+}
+
 const char* ScreenName(Screen screen) {
     switch (screen) {
     case Screen::Idle: return "idle";

@@ -16,6 +16,9 @@ void ResetInstallerState(InstallerState& state);
 HWND CreateTestInstallerWindow();
 // Destroys the window if it still exists and drops the WM_QUIT its WM_DESTROY posted.
 void DestroyTestInstallerWindow(HWND window);
+// Puts `state` on `screen` the way the window procedure would have left it; an installing
+// screen awaits the run `runToken`.
+void EnterScreen(InstallerState& state, Screen screen, UINT_PTR runToken = 0);
 // Dispatches whatever is queued for this thread now.
 void PumpMessages();
 constexpr Screen AllScreens[] = {Screen::Idle, Screen::Installing, Screen::Success, Screen::Failure};

@@ -53,27 +53,7 @@ bool PostWorkerMessage(HWND window, UINT message, WPARAM percent, LPARAM payload
     return PostMessageW(window, message, token, payload);
 }
 
-// Puts g_state on `screen` the way the window procedure would have left it.
-void EnterScreen(Screen screen) {
-    switch (screen) {
-    case Screen::Idle: break;
-    case Screen::Installing:
-        g_state.installing.exchange(true);
-        g_state.buttonLabel = L"Installing...";
-        g_state.runToken = RunToken;
-        break;
-    case Screen::Success:
-        g_state.succeeded.exchange(true);
-        g_state.buttonLabel = L"Done";
-        break;
-    case Screen::Failure:
-        g_state.failed = true;
-        g_state.statusTitle = L"Installation failed";
-        g_state.statusDetail = L"The download was interrupted.";
-        g_state.buttonLabel = L"Try Again";
-        break;
-    }
-}
+void EnterScreen(Screen screen) { ::EnterScreen(g_state, screen, RunToken); }
 
 class WindowProcTest : public ::testing::Test {
 protected:
