@@ -18,10 +18,21 @@ build=$source_dir/build/windows-test
 release=$source_dir/build/demo-release
 shots=$source_dir/build/demo
 
-# Grey of the busy main button, accent of the idle one, the location box, the option box.
-busy_button="24,29,37"
-accent="46,124,246"
-location_box="23,27,34"
+# Where the window paints, read from its own headers: the centre of a rectangle of
+# app/layout.h as "x y", a colour of app/palette.h as "r,g,b".
+centre_of() {
+  local rect='\([0-9]*\), \([0-9]*\), \([0-9]*\), \([0-9]*\)'
+  sed -n "s/^constexpr RECT $1{$rect};.*/\1 \2 \3 \4/p" "$source_dir/app/layout.h" |
+    { read -r l t r b && echo $(((l + r) / 2)) $(((t + b) / 2)); }
+}
+colour_of() {
+  sed -n "s/^constexpr COLORREF $1 = RGB(\([0-9]*\), \([0-9]*\), \([0-9]*\));.*/\1,\2,\3/p" "$source_dir/app/palette.h"
+}
+
+# Grey of the busy main button, accent of the idle one (and of the option box), the location box.
+busy_button=$(colour_of BusyButtonColour)
+accent=$(colour_of AccentColour)
+location_box=$(colour_of LocationBoxColour)
 
 # The RGB triple at (x, y) of a PNG, as "r,g,b".
 pixel() {
@@ -61,11 +72,12 @@ drive_installer() {
   eval "$(xdotool getwindowgeometry --shell "$window")"
   x=$X y=$Y
   shoot() { import -window root -crop "560x380+$x+$y" +repage "$1"; }
+  click() { local cx cy; read -r cx cy < <(centre_of "$1"); xdotool mousemove $((x + cx)) $((y + cy)) click 1; }
 
   sleep 1  # the first paint
   shoot "$shots/idle.png"
   [ "$(screen_of "$shots/idle.png")" = location ] || echo "run.sh: the idle screen looks wrong" >&2
-  xdotool mousemove $((x + 280)) $((y + 322)) click 1
+  click MainButtonRect
 
   # Poll until the installation has left the idle screen and come to an end.
   local outcome="" seen_installing=0 frame="$shots/frame.png"
@@ -88,11 +100,11 @@ drive_installer() {
 
   if [ "$outcome" != success ]; then
     echo "run.sh: the installation did not succeed (${outcome:-no outcome within two minutes})" >&2
-    xdotool mousemove $((x + 527)) $((y + 29)) click 1  # the close glyph
+    click CloseButtonRect
     wait "$pid" || true
     return 1
   fi
-  xdotool mousemove $((x + 280)) $((y + 322)) click 1  # "Done", option on
+  click MainButtonRect  # "Done", option on
   local rc=0
   wait "$pid" || rc=$?
   for _ in $(seq 100); do

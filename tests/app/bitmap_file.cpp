@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include "common/win_owners.h"
-#include "tests/app/installer_path.h"
+#include "tests/support/environment.h"
 
 void SaveBitmap(const std::wstring& path, const std::vector<std::uint32_t>& pixels, int width, int height) {
     BITMAPINFOHEADER header{};
@@ -28,10 +28,4 @@ void SaveBitmap(const std::wstring& path, const std::vector<std::uint32_t>& pixe
     WriteFile(out.get(), opaque.data(), static_cast<DWORD>(opaque.size() * 4), &written, nullptr);
 }
 
-std::wstring BuildTreeFile(const std::wstring& name) {
-    std::wstring path = InstallerExePath();
-    const std::wstring tail = L"app\\KestravonInstaller.exe";
-    if (path.size() < tail.size()) return std::wstring();
-    path.resize(path.size() - tail.size());
-    return path + L"tests\\app\\" + name;
-}
+std::wstring BuildTreeFile(const std::wstring& name) { return BuildTreePath(L"tests/app/" + name); }

@@ -4,13 +4,14 @@
 #include "setup/path_rules.h"
 #include "tests/app/release_support.h"
 #include "tests/app/screen_text.h"
+#include "tests/support/environment.h"
 #include "tests/net/service_client.h"
 
 void EndToEndTest::SetUp() {
     ASSERT_FALSE(ServiceDir().empty()) << "run through netns-run.sh (ctest)";
     folder = DefaultFolder();
     ClearInstallFolder();
-    setup = ReadWholeFile(StandinSetupPath());
+    setup = ReadWholeFile(StandinPath(L"kestravon-setup.exe"));
     ASSERT_FALSE(setup.empty()) << "stand-in setup missing (target kestravon_standins)";
 }
 
@@ -33,6 +34,6 @@ HWND EndToEndTest::StartIdle(ChildProcess& child) {
 
 HWND EndToEndTest::StartAndPressInstall(ChildProcess& child) {
     HWND window = StartIdle(child);
-    if (window) ClickAt(window, 280, 322);
+    if (window) ClickAt(window, MainButtonRect);
     return window;
 }

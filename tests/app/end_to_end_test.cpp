@@ -18,19 +18,6 @@
 
 namespace {
 
-// The "cwd=" line of the report kestravon.exe leaves beside itself (UTF-16LE, CR LF).
-std::wstring LaunchedFrom(const std::wstring& report) {
-    const std::string bytes = ReadWholeFile(report);
-    std::wstring text;
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        text += static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]) |
-                                     (static_cast<unsigned char>(bytes[i + 1]) << 8));
-    }
-    const std::size_t start = text.find(L"cwd=");
-    if (start == std::wstring::npos) return std::wstring();
-    return text.substr(start + 4, text.find(L"\r\n", start) - start - 4);
-}
-
 TEST_F(EndToEndTest, DoneOpensTheInstalledApplicationOnlyWithTheOptionOn) {
     ASSERT_TRUE(PublishRelease(setup, Sha256Hex(setup)));
     for (const bool optionOn : {true, false}) {
@@ -43,8 +30,8 @@ TEST_F(EndToEndTest, DoneOpensTheInstalledApplicationOnlyWithTheOptionOn) {
         ASSERT_TRUE(WaitForText(window, MainButton(L"Done"), 120000)) << "no success screen within two minutes";
         EXPECT_TRUE(ShowsText(window, HeadlineText(L"Kestravon is ready")));
         EXPECT_TRUE(ShowsText(window, SubLineText(L"Installation completed successfully.")));
-        EXPECT_TRUE(Exists(JoinPath(folder, L"kestravon.exe")));
-        if (!optionOn) ClickAt(window, 150, 227);  // the label of "Open Kestravon"
+        EXPECT_TRUE(FileExists(JoinPath(folder, L"kestravon.exe")));
+        if (!optionOn) ClickAt(window, OpenOptionLabelRect);
 
         RECT frame{};
         GetWindowRect(window, &frame);
@@ -57,15 +44,13 @@ TEST_F(EndToEndTest, DoneOpensTheInstalledApplicationOnlyWithTheOptionOn) {
         EXPECT_EQ(PixelAt(pixels, 47, 241), BackgroundColour);                    // no location box
         EXPECT_EQ(PixelAt(pixels, 60, 305), AccentColour);
 
-        ClickAt(window, 280, 322);  // "Done"
-        ASSERT_EQ(WaitForSingleObject(child.info.hProcess, 10000), WAIT_OBJECT_0);
-        DWORD exitCode = 1234;
-        GetExitCodeProcess(child.info.hProcess, &exitCode);
-        EXPECT_EQ(exitCode, 0u);
+        ClickAt(window, MainButtonRect);  // "Done"
+        ASSERT_NO_FATAL_FAILURE(ExpectExitsWithZero(child));
         const std::wstring report = JoinPath(folder, L"launched.txt");
         if (optionOn) {
             ASSERT_TRUE(WaitForFile(report, 10000)) << "the installed application was not opened";
-            EXPECT_EQ(LaunchedFrom(report), folder) << "working directory of the opened application";
+            EXPECT_EQ(ReportField(ReadUtf16File(report), L"cwd"), folder)
+                << "working directory of the opened application";
         } else {
             EXPECT_FALSE(WaitForFile(report, 3000)) << "opened although the option was off";
         }
@@ -81,13 +66,9 @@ TEST_F(EndToEndTest, ADigestMismatchEndsOnTheFailureScreen) {
     ASSERT_TRUE(WaitForText(window, MainButton(L"Try Again"), 60000)) << "no failure screen within a minute";
     EXPECT_TRUE(ShowsText(window, HeadlineText(L"Setup could not finish")));
     EXPECT_TRUE(ShowsText(window, SubLineText(L"Security check failed: installer SHA-256 did not match.")));
-    EXPECT_FALSE(Exists(JoinPath(folder, L"kestravon.exe")));
+    EXPECT_FALSE(FileExists(JoinPath(folder, L"kestravon.exe")));
 
-    ASSERT_TRUE(PostMessageW(window, WM_CLOSE, 0, 0));
-    ASSERT_EQ(WaitForSingleObject(child.info.hProcess, 10000), WAIT_OBJECT_0);
-    DWORD exitCode = 1234;
-    GetExitCodeProcess(child.info.hProcess, &exitCode);
-    EXPECT_EQ(exitCode, 0u);
+    ExpectClosesWithZero(child, window);
 }
 
 // A screen reader's view: the tree another process gets with AccessibleObjectFromWindow.

@@ -16,33 +16,9 @@
 #include "tests/app/live_installer.h"
 #include "tests/app/release_support.h"
 #include "tests/app/screen_text.h"
+#include "tests/support/find_window.h"
 
 namespace {
-
-constexpr wchar_t PickerTitle[] = L"Choose Kestravon install folder";
-
-struct Search {
-    DWORD processId;
-    HWND found;
-};
-
-// The picker's dialog, a top-level window of the installer's process.
-HWND FindPickerDialog(DWORD processId) {
-    Search search{processId, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            wchar_t title[128] = {};
-            InternalGetWindowText(window, title, 128);  // never blocks on a busy thread
-            if (owner != s->processId || !IsWindowVisible(window) || std::wstring(title) != PickerTitle) return TRUE;
-            s->found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
 
 HWND WaitForPickerDialog(DWORD processId) {
     for (int i = 0; i < 300; ++i) {
@@ -50,30 +26,6 @@ HWND WaitForPickerDialog(DWORD processId) {
         Sleep(100);
     }
     return nullptr;
-}
-
-// The dialog's file name box: edt1, or the Edit inside the combo cmb13.
-HWND FindNameBox(HWND dialog) {
-    Search search{0, nullptr};
-    EnumChildWindows(
-        dialog,
-        [](HWND child, LPARAM param) -> BOOL {
-            wchar_t className[64] = {};
-            GetClassNameW(child, className, 64);
-            if (_wcsicmp(className, L"Edit") != 0 || !IsWindowVisible(child) || !IsWindowEnabled(child)) return TRUE;
-            if (GetDlgCtrlID(child) != 0x480 && GetDlgCtrlID(GetParent(child)) != 0x47c) return TRUE;
-            reinterpret_cast<Search*>(param)->found = child;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-// Keys go to the control's queue: under Wine 8 an Escape sent with SendInput leaves the
-// next dialog of that thread unable to open.
-void PressKey(HWND target, WPARAM key) {
-    PostMessageW(target, WM_KEYDOWN, key, 0x00000001);
-    PostMessageW(target, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
 }
 
 // Types `path` into the name box and presses Return, or presses Escape when `path` is
@@ -103,47 +55,34 @@ bool DrivePicker(HWND dialog, const std::wstring& path) {
     return closedByInput;
 }
 
-std::wstring ScratchFolder(const wchar_t* name) {
-    wchar_t buffer[MAX_PATH + 1] = {};
-    GetTempPathW(MAX_PATH, buffer);
-    return JoinPath(NormalizePath(buffer), std::wstring(name) + L"-" + std::to_wstring(GetCurrentProcessId()));
-}
-
-void ExpectClosesWithZero(ChildProcess& child, HWND window) {
-    ASSERT_TRUE(PostMessageW(window, WM_CLOSE, 0, 0));
-    ASSERT_EQ(WaitForSingleObject(child.info.hProcess, 10000), WAIT_OBJECT_0);
-    DWORD exitCode = 1234;
-    GetExitCodeProcess(child.info.hProcess, &exitCode);
-    EXPECT_EQ(exitCode, 0u);
-}
-
 TEST_F(EndToEndTest, TryAgainStartsAFreshRunThatSucceeds) {
     ASSERT_TRUE(PublishRelease(setup, std::string(64, 'a')));
     ChildProcess child;
     HWND window = StartAndPressInstall(child);
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(WaitForText(window, MainButton(L"Try Again"), 60000)) << "no failure screen within a minute";
-    EXPECT_FALSE(Exists(JoinPath(folder, L"kestravon.exe")));
+    EXPECT_FALSE(FileExists(JoinPath(folder, L"kestravon.exe")));
 
     ASSERT_TRUE(PublishRelease(setup, Sha256Hex(setup)));  // the release is fixed
-    ClickAt(window, 280, 322);
+    ClickAt(window, MainButtonRect);
     ASSERT_TRUE(WaitForText(window, MainButton(L"Done"), 120000)) << "the second run did not succeed";
     EXPECT_TRUE(ShowsText(window, HeadlineText(L"Kestravon is ready")));
-    EXPECT_TRUE(Exists(JoinPath(folder, L"kestravon.exe")));
+    EXPECT_TRUE(FileExists(JoinPath(folder, L"kestravon.exe")));
     ExpectClosesWithZero(child, window);
 }
 
 TEST_F(EndToEndTest, TheFolderPickedWithChangeIsShownAndInstalledInto) {
     ASSERT_TRUE(PublishRelease(setup, Sha256Hex(setup)));
-    const std::wstring chosen = ScratchFolder(L"kestravon-chosen");
-    ASSERT_TRUE(CreateDirectoryW(chosen.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    const ScratchFolder scratch(L"kestravon-chosen");
+    const std::wstring& chosen = scratch.path;
+    ASSERT_NE(GetFileAttributesW(chosen.c_str()), INVALID_FILE_ATTRIBUTES);
     ChildProcess child;
     HWND window = StartIdle(child);
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(ShowsText(window, FolderText(folder)));
 
     // Cancelled: nothing changes.
-    ClickAt(window, 464, 241);
+    ClickAt(window, ChangeButtonRect);
     HWND dialog = WaitForPickerDialog(child.info.dwProcessId);
     ASSERT_NE(dialog, nullptr) << "\"Change\" opened no picker";
     EXPECT_TRUE(DrivePicker(dialog, L""));
@@ -151,22 +90,18 @@ TEST_F(EndToEndTest, TheFolderPickedWithChangeIsShownAndInstalledInto) {
     EXPECT_TRUE(ShowsText(window, MainButton(L"Install Kestravon")));
 
     // Chosen: the idle screen shows it and the setup installs there.
-    ClickAt(window, 464, 241);
+    ClickAt(window, ChangeButtonRect);
     dialog = WaitForPickerDialog(child.info.dwProcessId);
     ASSERT_NE(dialog, nullptr);
     EXPECT_TRUE(DrivePicker(dialog, chosen));
     ASSERT_TRUE(WaitForText(window, FolderText(chosen), 5000)) << "the chosen folder is not shown";
     EXPECT_TRUE(ShowsText(window, HeadlineText(L"Install Kestravon")));
 
-    ClickAt(window, 280, 322);
+    ClickAt(window, MainButtonRect);
     ASSERT_TRUE(WaitForText(window, MainButton(L"Done"), 120000)) << "no success screen within two minutes";
-    EXPECT_TRUE(Exists(JoinPath(chosen, L"kestravon.exe")));
-    EXPECT_FALSE(Exists(JoinPath(folder, L"kestravon.exe")));
+    EXPECT_TRUE(FileExists(JoinPath(chosen, L"kestravon.exe")));
+    EXPECT_FALSE(FileExists(JoinPath(folder, L"kestravon.exe")));
     ExpectClosesWithZero(child, window);
-    for (const wchar_t* name : {L"kestravon.exe", L"setup-commandline.txt"}) {
-        DeleteFileW(JoinPath(chosen, name).c_str());
-    }
-    RemoveDirectoryW(chosen.c_str());
 }
 
 // Port 9444 never answers, so the download hangs on the installing screen, its bar at

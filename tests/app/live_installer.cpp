@@ -1,10 +1,13 @@
 // Starting, finding, watching and clicking the real installer from a Windows test.
 #include "tests/app/live_installer.h"
 
-#include <string>
+#include <gtest/gtest.h>
 
+#include "app/startup.h"
 #include "common/win_owners.h"
-#include "tests/app/installer_path.h"
+#include "tests/app/test_window.h"
+#include "tests/support/environment.h"
+#include "tests/support/find_window.h"
 
 ChildProcess::~ChildProcess() {
     if (info.hProcess && WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT) {
@@ -15,33 +18,11 @@ ChildProcess::~ChildProcess() {
     if (info.hProcess) CloseHandle(info.hProcess);
 }
 
-namespace {
-
-struct WindowSearch {
-    DWORD processId;
-    HWND found;
-};
-
-BOOL CALLBACK MatchInstallerWindow(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<WindowSearch*>(param);
-    wchar_t className[64] = {};
-    GetClassNameW(window, className, 64);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner != search->processId || std::wstring(className) != L"KestravonInstallerWindow") return TRUE;
-    search->found = window;
-    return FALSE;
-}
-
-}  // namespace
-
 HWND WaitForInstallerWindow(DWORD processId, HANDLE process) {
     for (int i = 0; i < 300; ++i) {
         // FindWindowW first, as a user would; then make sure it is our child's window.
-        if (FindWindowW(L"KestravonInstallerWindow", nullptr)) {
-            WindowSearch search{processId, nullptr};
-            EnumWindows(MatchInstallerWindow, reinterpret_cast<LPARAM>(&search));
-            if (search.found && IsWindowVisible(search.found)) return search.found;
+        if (FindWindowW(InstallerWindowClass, nullptr)) {
+            if (HWND window = FindTopWindow(processId, InstallerWindowClass, nullptr)) return window;
         }
         if (WaitForSingleObject(process, 50) == WAIT_OBJECT_0) return nullptr;
     }
@@ -79,16 +60,29 @@ COLORREF PixelAt(const std::vector<std::uint32_t>& pixels, int x, int y) {
     return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
 }
 
-bool StartInstaller(ChildProcess& child, const wchar_t* arguments, WORD showCommand) {
-    const std::wstring exe = InstallerExePath();
-    if (exe.empty()) return false;
-    std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
+bool StartInstaller(ChildProcess& child, const wchar_t* arguments, WORD showCommand, const std::wstring& exe,
+                    const wchar_t* directory) {
+    const std::wstring program = exe.empty() ? InstallerExePath() : exe;
+    if (program.empty()) return false;
+    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = showCommand;
-    return CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &child.info) != FALSE;
+    return CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, directory,
+                          &startup, &child.info) != FALSE;
+}
+
+void ExpectExitsWithZero(const ChildProcess& child, const char* failure) {
+    ASSERT_EQ(WaitForSingleObject(child.info.hProcess, 10000), WAIT_OBJECT_0) << failure;
+    DWORD exitCode = 1234;
+    GetExitCodeProcess(child.info.hProcess, &exitCode);
+    EXPECT_EQ(exitCode, 0u);
+}
+
+void ExpectClosesWithZero(const ChildProcess& child, HWND window) {
+    ASSERT_TRUE(PostMessageW(window, WM_CLOSE, 0, 0));
+    ExpectExitsWithZero(child);
 }
 
 void SendMouse(POINT screenPoint, DWORD flags) {
@@ -102,12 +96,11 @@ void SendMouse(POINT screenPoint, DWORD flags) {
     SendInput(1, &input, sizeof(input));
     Sleep(100);
 }
-
-
-void ClickAt(HWND window, int x, int y) {
+void ClickAt(HWND window, const RECT& control) {
     RECT frame{};
     GetWindowRect(window, &frame);
-    const POINT point{frame.left + x, frame.top + y};
+    const POINT centre = CentreOf(control);
+    const POINT point{frame.left + centre.x, frame.top + centre.y};
     SendMouse(point, 0);
     SendMouse(point, MOUSEEVENTF_LEFTDOWN);
     SendMouse(point, MOUSEEVENTF_LEFTUP);

@@ -6,15 +6,12 @@
 
 #include <windows.h>
 
+#include "app/layout.h"
+#include "app/palette.h"
 #include "tests/app/bitmap_file.h"
 #include "tests/app/live_installer.h"
 
 namespace {
-
-constexpr COLORREF Background = RGB(16, 19, 25);
-constexpr COLORREF Accent = RGB(46, 124, 246);
-constexpr COLORREF LocationBox = RGB(23, 27, 34);
-constexpr COLORREF Control = RGB(32, 38, 49);
 
 TEST(LiveWindowTest, ShowsCentredAndExitsWithZeroAfterClose) {
     // Started minimised with arguments: neither may change what the user sees.
@@ -44,19 +41,15 @@ TEST(LiveWindowTest, ShowsCentredAndExitsWithZeroAfterClose) {
     ASSERT_EQ(pixels.size(), 560u * 380u);
     const std::wstring shot = BuildTreeFile(L"live_window.bmp");
     if (!shot.empty()) SaveBitmap(shot, pixels, 560, 380);
-    EXPECT_EQ(PixelAt(pixels, 280, 1), Accent);
-    EXPECT_EQ(PixelAt(pixels, 280, 2), Background);
-    EXPECT_EQ(PixelAt(pixels, 20, 200), Background);
-    EXPECT_EQ(PixelAt(pixels, 47, 241), LocationBox);
-    EXPECT_EQ(PixelAt(pixels, 428, 241), Control);
-    EXPECT_EQ(PixelAt(pixels, 60, 305), Accent);
-    EXPECT_NE(PixelAt(pixels, 0, 0), Background);  // cut away by the rounded region
+    EXPECT_EQ(PixelAt(pixels, 280, 1), AccentColour);
+    EXPECT_EQ(PixelAt(pixels, 280, 2), BackgroundColour);
+    EXPECT_EQ(PixelAt(pixels, 20, 200), BackgroundColour);
+    EXPECT_EQ(PixelAt(pixels, 47, 241), LocationBoxColour);
+    EXPECT_EQ(PixelAt(pixels, 428, 241), ControlColour);
+    EXPECT_EQ(PixelAt(pixels, 60, 305), AccentColour);
+    EXPECT_NE(PixelAt(pixels, 0, 0), BackgroundColour);  // cut away by the rounded region
 
-    ASSERT_TRUE(PostMessageW(window, WM_CLOSE, 0, 0));
-    ASSERT_EQ(WaitForSingleObject(child.info.hProcess, 10000), WAIT_OBJECT_0);
-    DWORD exitCode = 1234;
-    GetExitCodeProcess(child.info.hProcess, &exitCode);
-    EXPECT_EQ(exitCode, 0u);
+    ExpectClosesWithZero(child, window);
 }
 
 TEST(LiveWindowTest, RealMouseInputDragsTheWindowAndTheGlyphClosesIt) {
@@ -84,13 +77,8 @@ TEST(LiveWindowTest, RealMouseInputDragsTheWindowAndTheGlyphClosesIt) {
     EXPECT_NE(after.left, before.left);
 
     // The close glyph, away from the drag strip's other uses.
-    SendMouse(POINT{after.left + 527, after.top + 29}, 0);
-    SendMouse(POINT{after.left + 527, after.top + 29}, MOUSEEVENTF_LEFTDOWN);
-    SendMouse(POINT{after.left + 527, after.top + 29}, MOUSEEVENTF_LEFTUP);
-    ASSERT_EQ(WaitForSingleObject(child.info.hProcess, 10000), WAIT_OBJECT_0) << "the glyph did not close the window";
-    DWORD exitCode = 1234;
-    GetExitCodeProcess(child.info.hProcess, &exitCode);
-    EXPECT_EQ(exitCode, 0u);
+    ClickAt(window, CloseButtonRect);
+    ExpectExitsWithZero(child, "the glyph did not close the window");
 }
 
 }  // namespace

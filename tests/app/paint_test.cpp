@@ -17,7 +17,7 @@ constexpr UINT Left = DT_LEFT | DT_VCENTER | DT_SINGLELINE;
 constexpr UINT Centre = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
 constexpr UINT Right = DT_RIGHT | DT_VCENTER | DT_SINGLELINE;
 
-constexpr RECT Client{0, 0, 560, 380};
+constexpr RECT Client{0, 0, WindowWidth, WindowHeight};
 
 class PaintTest : public ::testing::Test {
 protected:
@@ -27,28 +27,16 @@ protected:
             DeleteObject(font);
     }
 
+    // The screen with a folder on the idle and failure screens, a status on the installing one.
     void Enter(Screen screen) {
         ResetInstallerState(state);
-        switch (screen) {
-        case Screen::Idle: state.installFolder = L"C:\\Users\\Ana\\AppData\\Roaming\\Kestravon"; break;
-        case Screen::Installing:
-            state.installing.exchange(true);
-            state.buttonLabel = L"Installing...";
+        EnterScreen(state, screen);
+        if (screen == Screen::Idle || screen == Screen::Failure) {
+            state.installFolder = L"C:\\Users\\Ana\\AppData\\Roaming\\Kestravon";
+        } else if (screen == Screen::Installing) {
             state.statusTitle = L"Downloading Kestravon";
             state.statusDetail = L"Downloading installation files...";
             state.progress.exchange(40);
-            break;
-        case Screen::Success:
-            state.succeeded.exchange(true);
-            state.buttonLabel = L"Done";
-            break;
-        case Screen::Failure:
-            state.failed = true;
-            state.installFolder = L"C:\\Users\\Ana\\AppData\\Roaming\\Kestravon";
-            state.statusTitle = L"Installation failed";
-            state.statusDetail = L"The download was interrupted.";
-            state.buttonLabel = L"Try Again";
-            break;
         }
     }
 
@@ -89,24 +77,14 @@ protected:
     Canvas canvas{560, 380};
 };
 
-const char* Name(Screen screen) {
-    switch (screen) {
-    case Screen::Idle: return "idle";
-    case Screen::Installing: return "installing";
-    case Screen::Success: return "success";
-    case Screen::Failure: return "failure";
-    }
-    return "?";
-}
-
 TEST_F(PaintTest, TheCanvasIsUsable) {
     ASSERT_NE(canvas.bits, nullptr);
     ASSERT_TRUE(state.fontBody);
 }
 
 TEST_F(PaintTest, HeaderAndFrameAreTheSameOnEveryScreen) {
-    for (Screen screen : {Screen::Idle, Screen::Installing, Screen::Success, Screen::Failure}) {
-        SCOPED_TRACE(Name(screen));
+    for (Screen screen : AllScreens) {
+        SCOPED_TRACE(ScreenName(screen));
         Enter(screen);
         Paint();
         EXPECT_EQ(canvas.At(0, 0), AccentColour);
@@ -116,9 +94,9 @@ TEST_F(PaintTest, HeaderAndFrameAreTheSameOnEveryScreen) {
         EXPECT_EQ(canvas.At(20, 20), BackgroundColour);
         EXPECT_EQ(canvas.At(5, 200), BackgroundColour);
         EXPECT_EQ(canvas.At(555, 375), BackgroundColour);
-        EXPECT_EQ(CountOther(canvas, RECT{40, 38, 74, 72}, BackgroundColour), 0);  // no icon loaded
-        EXPECT_TRUE(ShowsLabelOnBackground(L"KESTRAVON", RECT{86, 34, 330, 61}, state.fontBold, WordmarkColour, Left));
-        EXPECT_TRUE(ShowsLabelOnBackground(L"WINDOWS INSTALLER", RECT{86, 57, 340, 82}, state.fontSmall, TaglineColour, Left));
+        EXPECT_EQ(CountOther(canvas, AppIconRect, BackgroundColour), 0);  // no icon loaded
+        EXPECT_TRUE(ShowsLabelOnBackground(L"KESTRAVON", WordmarkRect, state.fontBold, WordmarkColour, Left));
+        EXPECT_TRUE(ShowsLabelOnBackground(L"WINDOWS INSTALLER", TaglineRect, state.fontSmall, TaglineColour, Left));
         EXPECT_TRUE(ShowsLabelOnBackground(L"x", CloseButtonRect, state.fontEmphasis, CloseGlyphColour, Centre));
     }
 }
@@ -127,7 +105,7 @@ TEST_F(PaintTest, TheIconIsDrawnWhenLoaded) {
     state.appIcon = LoadIconW(nullptr, IDI_APPLICATION);
     ASSERT_NE(state.appIcon, nullptr);
     Paint();
-    EXPECT_GT(CountOther(canvas, RECT{40, 38, 74, 72}, BackgroundColour), 100);
+    EXPECT_GT(CountOther(canvas, AppIconRect, BackgroundColour), 100);
     EXPECT_EQ(CountOther(canvas, RECT{20, 38, 40, 72}, BackgroundColour), 0);
 }
 
@@ -148,23 +126,31 @@ struct ScreenCase {
 
 TEST_F(PaintTest, EachScreenDrawsItsOwnBlocks) {
     const ScreenCase cases[] = {
-        {Screen::Idle, L"idle", L"Install Kestravon", L"Fast. Clean. Ready to launch.", SubLineIdleColour, LocationBoxColour, ControlColour,
-         LocationBoxColour, LocationBoxColour, AccentColour, WhiteColour},
-        {Screen::Installing, L"installing", L"Setting up Kestravon", L"Downloading Kestravon", SubLineInstallingColour, BackgroundColour,
-         BackgroundColour, ControlColour, BackgroundColour, BusyButtonColour, BusyButtonLabelColour},
-        {Screen::Success, L"success", L"Kestravon is ready", L"Installation completed successfully.", SubLineOutcomeColour, BackgroundColour,
-         BackgroundColour, BackgroundColour, AccentColour, AccentColour, WhiteColour},
-        {Screen::Failure, L"failure", L"Setup could not finish", L"The download was interrupted.", SubLineOutcomeColour, LocationBoxColour,
-         ControlColour, LocationBoxColour, LocationBoxColour, AccentColour, WhiteColour},
+        {.screen = Screen::Idle, .file = L"idle", .headline = L"Install Kestravon",
+         .subLine = L"Fast. Clean. Ready to launch.", .subLineColour = SubLineIdleColour,
+         .locationBox = LocationBoxColour, .changeButton = ControlColour, .track = LocationBoxColour,
+         .optionBox = LocationBoxColour, .button = AccentColour, .buttonLabel = WhiteColour},
+        {.screen = Screen::Installing, .file = L"installing", .headline = L"Setting up Kestravon",
+         .subLine = L"Downloading Kestravon", .subLineColour = SubLineInstallingColour,
+         .locationBox = BackgroundColour, .changeButton = BackgroundColour, .track = ControlColour,
+         .optionBox = BackgroundColour, .button = BusyButtonColour, .buttonLabel = BusyButtonLabelColour},
+        {.screen = Screen::Success, .file = L"success", .headline = L"Kestravon is ready",
+         .subLine = L"Installation completed successfully.", .subLineColour = SubLineOutcomeColour,
+         .locationBox = BackgroundColour, .changeButton = BackgroundColour, .track = BackgroundColour,
+         .optionBox = AccentColour, .button = AccentColour, .buttonLabel = WhiteColour},
+        {.screen = Screen::Failure, .file = L"failure", .headline = L"Setup could not finish",
+         .subLine = L"The download was interrupted.", .subLineColour = SubLineOutcomeColour,
+         .locationBox = LocationBoxColour, .changeButton = ControlColour, .track = LocationBoxColour,
+         .optionBox = LocationBoxColour, .button = AccentColour, .buttonLabel = WhiteColour},
     };
     for (const ScreenCase& c : cases) {
-        SCOPED_TRACE(Name(c.screen));
+        SCOPED_TRACE(ScreenName(c.screen));
         Enter(c.screen);
         Paint();
         const std::wstring file = BuildTreeFile(L"screen-" + std::wstring(c.file) + L".bmp");
         if (!file.empty()) SaveBitmap(file, std::vector<std::uint32_t>(canvas.bits, canvas.bits + 560 * 380), 560, 380);
-        EXPECT_TRUE(ShowsLabelOnBackground(c.headline, RECT{40, 104, 520, 143}, state.fontHeadline, HeadlineColour, Left));
-        EXPECT_TRUE(ShowsLabelOnBackground(c.subLine, RECT{40, 145, 520, 178}, state.fontEmphasis, c.subLineColour,
+        EXPECT_TRUE(ShowsLabelOnBackground(c.headline, HeadlineRect, state.fontHeadline, HeadlineColour, Left));
+        EXPECT_TRUE(ShowsLabelOnBackground(c.subLine, SubLineRect, state.fontEmphasis, c.subLineColour,
                                            Left | DT_END_ELLIPSIS));
         EXPECT_EQ(canvas.At(47, 241), c.locationBox);
         EXPECT_EQ(canvas.At(428, 241), c.changeButton);
@@ -174,35 +160,35 @@ TEST_F(PaintTest, EachScreenDrawsItsOwnBlocks) {
         EXPECT_TRUE(ShowsLabel(state.buttonLabel, MainButtonRect, state.fontBold, c.buttonLabel, Centre,
                                [&](HDC dc) {
                                    FillBackground(dc, BackgroundColour);
-                                   FillRoundRect(dc, MainButtonRect, 16, c.button);
+                                   FillRoundRect(dc, MainButtonRect, MainButtonCorner, c.button);
                                }));
 
         const bool locationBlock = c.screen == Screen::Idle || c.screen == Screen::Failure;
-        const RECT locationLabel{40, 190, 220, 216};
         if (locationBlock) {
-            EXPECT_TRUE(ShowsLabelOnBackground(L"Install location", locationLabel, state.fontSmall, LabelColour, Left));
+            EXPECT_TRUE(
+                ShowsLabelOnBackground(L"Install location", LocationLabelRect, state.fontSmall, LabelColour, Left));
             EXPECT_TRUE(ShowsLabel(L"Change", ChangeButtonRect, state.fontSmall, ChangeTextColour, Centre, [&](HDC dc) {
                 FillBackground(dc, BackgroundColour);
-                FillRoundRect(dc, LocationBoxRect, 12, LocationBoxColour);
-                FillRoundRect(dc, ChangeButtonRect, 10, ControlColour);
+                FillRoundRect(dc, LocationBoxRect, LocationBoxCorner, LocationBoxColour);
+                FillRoundRect(dc, ChangeButtonRect, ChangeButtonCorner, ControlColour);
             }));
-            EXPECT_TRUE(ShowsLabel(state.installFolder, RECT{54, 221, 414, 261}, state.fontBody, SubLineOutcomeColour,
+            EXPECT_TRUE(ShowsLabel(state.installFolder, FolderTextRect, state.fontBody, SubLineOutcomeColour,
                                    Left | DT_PATH_ELLIPSIS, [&](HDC dc) {
                                        FillBackground(dc, BackgroundColour);
-                                       FillRoundRect(dc, LocationBoxRect, 12, LocationBoxColour);
+                                       FillRoundRect(dc, LocationBoxRect, LocationBoxCorner, LocationBoxColour);
                                    }));
         } else if (c.screen == Screen::Success) {
-            EXPECT_EQ(CountOther(canvas, locationLabel, BackgroundColour), 0);
+            EXPECT_EQ(CountOther(canvas, LocationLabelRect, BackgroundColour), 0);
         }
         if (c.screen == Screen::Installing) {
-            EXPECT_TRUE(ShowsLabelOnBackground(state.statusDetail, RECT{40, 186, 520, 214}, state.fontBody, LabelColour,
+            EXPECT_TRUE(ShowsLabelOnBackground(state.statusDetail, DetailRect, state.fontBody, LabelColour,
                                                Left | DT_END_ELLIPSIS));
         } else {
-            EXPECT_EQ(CountEqual(canvas, RECT{465, 247, 520, 273}, PercentColour), 0);  // no percentage
+            EXPECT_EQ(CountEqual(canvas, PercentRect, PercentColour), 0);  // no percentage
         }
         if (c.screen == Screen::Success) {
             EXPECT_TRUE(
-                ShowsLabelOnBackground(L"Open Kestravon", RECT{68, 211, 260, 244}, state.fontBody, OptionLabelColour, Left));
+                ShowsLabelOnBackground(L"Open Kestravon", OpenOptionLabelRect, state.fontBody, OptionLabelColour, Left));
         } else {
             EXPECT_EQ(CountEqual(canvas, RECT{68, 211, 260, 218}, OptionLabelColour), 0);
         }
@@ -235,19 +221,18 @@ TEST_F(PaintTest, ProgressIsClampedAndNeverThinnerThanTenPixels) {
         EXPECT_EQ(canvas.At(39, 235), BackgroundColour);
         EXPECT_EQ(canvas.At(520, 235), BackgroundColour);
         EXPECT_EQ(CountOther(canvas, RECT{40, 241, 465, 247}, BackgroundColour), 0);  // nothing under the bar
-        EXPECT_TRUE(ShowsLabelOnBackground(c.text, RECT{465, 247, 520, 273}, state.fontSmall, PercentColour, Right));
+        EXPECT_TRUE(ShowsLabelOnBackground(c.text, PercentRect, state.fontSmall, PercentColour, Right));
     }
 }
 
 TEST_F(PaintTest, TheCheckMarkShowsOnlyWhileTheOptionIsOn) {
-    constexpr RECT Box{40, 218, 58, 236};
     for (bool on : {true, false}) {
         SCOPED_TRACE(on ? "on" : "off");
         Enter(Screen::Success);
         state.openAfterInstall = on;
         Paint();
         EXPECT_EQ(canvas.At(41, 227), on ? AccentColour : ControlColour);
-        const int white = CountEqual(canvas, Box, WhiteColour);
+        const int white = CountEqual(canvas, OpenOptionBoxRect, WhiteColour);
         if (on) {
             EXPECT_GT(white, 12);
             EXPECT_EQ(canvas.At(46, 229), WhiteColour);  // on the first stroke
@@ -263,7 +248,7 @@ TEST_F(PaintTest, AnEmptyFailureTextAsksToTryAgain) {
     Enter(Screen::Failure);
     state.statusDetail.clear();
     Paint();
-    EXPECT_TRUE(ShowsLabelOnBackground(L"Please try again.", RECT{40, 145, 520, 178}, state.fontEmphasis,
+    EXPECT_TRUE(ShowsLabelOnBackground(L"Please try again.", SubLineRect, state.fontEmphasis,
                                        SubLineOutcomeColour, Left | DT_END_ELLIPSIS));
 }
 
@@ -275,7 +260,7 @@ TEST_F(PaintTest, LongTextsStayInsideTheirRectangles) {
     state.buttonLabel = longText;
     Paint();
     EXPECT_EQ(CountOther(canvas, RECT{520, 100, 560, 300}, BackgroundColour), 0);
-    EXPECT_TRUE(ShowsLabelOnBackground(longText, RECT{40, 145, 520, 178}, state.fontEmphasis, SubLineInstallingColour,
+    EXPECT_TRUE(ShowsLabelOnBackground(longText, SubLineRect, state.fontEmphasis, SubLineInstallingColour,
                                        Left | DT_END_ELLIPSIS));
 
     Enter(Screen::Idle);

@@ -1,4 +1,4 @@
-// The demo release on the test service and the files an installation leaves, for the
+// The demo release on the test service and the folder it installs into, for the
 // installations through the real window.
 #include "tests/app/release_support.h"
 
@@ -6,15 +6,7 @@
 #include "net/download.h"
 #include "setup/locations.h"
 #include "setup/path_rules.h"
-#include "tests/app/installer_path.h"
 #include "tests/net/service_client.h"
-
-std::wstring StandinSetupPath() {
-    std::wstring path = InstallerExePath();
-    if (path.empty()) return path;
-    path.resize(path.size() - std::wstring(L"app\\KestravonInstaller.exe").size());
-    return path + L"standins\\kestravon-setup.exe";
-}
 
 bool PublishRelease(const std::string& setup, const std::string& sha256, const std::string& url) {
     const std::string manifest = "{\"url\": \"" + url + "\", \"sha256\": \"" + sha256 +
@@ -23,13 +15,3 @@ bool PublishRelease(const std::string& setup, const std::string& sha256, const s
 }
 
 std::wstring DefaultFolder() { return JoinPath(DefaultInstallFolder(), L"Kestravon"); }
-
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-bool WaitForFile(const std::wstring& path, DWORD timeoutMs) {
-    for (DWORD waited = 0; waited < timeoutMs; waited += 100) {
-        if (Exists(path)) return true;
-        Sleep(100);
-    }
-    return Exists(path);
-}

@@ -10,7 +10,7 @@
 #include <windows.h>
 
 #include "common/owners.h"
-#include "tests/app/installer_path.h"
+#include "tests/support/environment.h"
 
 namespace {
 

@@ -123,7 +123,7 @@ TEST_F(ScreenCaptureTest, AClickWithARelativeFolderShowsTheRejection) {
     g_state.installFolder = L"Kestravon";
     InvalidateRect(window, nullptr, FALSE);
     ASSERT_TRUE(Shows(FolderText(L"Kestravon")));
-    ClickAt(window, 280, 322);  // real input through the system's queue
+    ClickAt(window, MainButtonRect);  // real input through the system's queue
     ASSERT_TRUE(Shows(SubLineText(L"Choose a valid installation folder.")));
     EXPECT_FALSE(g_state.installing.load());
     EXPECT_TRUE(ShowsText(window, HeadlineText(L"Setup could not finish")));

@@ -13,6 +13,7 @@
 namespace {
 
 constexpr UINT Left = DT_LEFT | DT_VCENTER | DT_SINGLELINE;
+constexpr UINT Centre = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
 
 }  // namespace
 
@@ -45,25 +46,32 @@ bool WaitForText(HWND window, const ScreenText& expected, DWORD timeoutMs) {
 }
 
 ScreenText MainButton(const wchar_t* label) {
-    return {label, MainButtonRect, 15, 700, WhiteColour, AccentColour, MainButtonRect, 16, DT_CENTER | DT_VCENTER | DT_SINGLELINE};
+    return {.text = label, .rect = MainButtonRect, .fontHeight = 15, .fontWeight = 700, .colour = WhiteColour,
+            .fill = AccentColour, .box = MainButtonRect, .corner = MainButtonCorner, .format = Centre};
 }
 
 ScreenText HeadlineText(const wchar_t* text) {
-    return {text, HeadlineRect, 25, 600, HeadlineColour, BackgroundColour, RECT{}, 0, Left};
+    return {.text = text, .rect = HeadlineRect, .fontHeight = 25, .fontWeight = 600, .colour = HeadlineColour,
+            .fill = BackgroundColour, .format = Left};
 }
 
 ScreenText SubLineText(const std::wstring& text) {
-    return {text, SubLineRect, 15, 600, SubLineOutcomeColour, BackgroundColour, RECT{}, 0, Left | DT_END_ELLIPSIS};
+    return {.text = text, .rect = SubLineRect, .fontHeight = 15, .fontWeight = 600, .colour = SubLineOutcomeColour,
+            .fill = BackgroundColour, .format = Left | DT_END_ELLIPSIS};
 }
 
 ScreenText FolderText(const std::wstring& folder) {
-    return {folder, FolderTextRect, 14, 400, SubLineOutcomeColour, LocationBoxColour, LocationBoxRect, 12, Left | DT_PATH_ELLIPSIS};
+    return {.text = folder, .rect = FolderTextRect, .fontHeight = 14, .fontWeight = 400, .colour = SubLineOutcomeColour,
+            .fill = LocationBoxColour, .box = LocationBoxRect, .corner = LocationBoxCorner,
+            .format = Left | DT_PATH_ELLIPSIS};
 }
 
 ScreenText StatusTitleText(const std::wstring& text) {
-    return {text, SubLineRect, 15, 600, SubLineInstallingColour, BackgroundColour, RECT{}, 0, Left | DT_END_ELLIPSIS};
+    return {.text = text, .rect = SubLineRect, .fontHeight = 15, .fontWeight = 600, .colour = SubLineInstallingColour,
+            .fill = BackgroundColour, .format = Left | DT_END_ELLIPSIS};
 }
 
 ScreenText PercentText(const std::wstring& text) {
-    return {text, PercentRect, 13, 500, PercentColour, BackgroundColour, RECT{}, 0, DT_RIGHT | DT_VCENTER | DT_SINGLELINE};
+    return {.text = text, .rect = PercentRect, .fontHeight = 13, .fontWeight = 500, .colour = PercentColour,
+            .fill = BackgroundColour, .format = DT_RIGHT | DT_VCENTER | DT_SINGLELINE};
 }

@@ -16,8 +16,8 @@ struct ScreenText {
     int fontWeight;
     COLORREF colour;
     COLORREF fill;  // what lies under the text: a rounded box's colour, or the background
-    RECT box;       // that rounded box (empty: plain background)
-    int corner;
+    RECT box{};     // that rounded box (empty: plain background)
+    int corner = 0;
     UINT format;
 };
 

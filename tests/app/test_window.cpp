@@ -27,6 +27,37 @@ void ResetInstallerState(InstallerState& state) {
     state.handCursor = LoadCursorW(nullptr, IDC_HAND);
 }
 
+void EnterScreen(InstallerState& state, Screen screen, UINT_PTR runToken) {
+    switch (screen) {
+    case Screen::Idle: break;
+    case Screen::Installing:
+        state.installing.exchange(true);
+        state.buttonLabel = L"Installing...";
+        state.runToken = runToken;
+        break;
+    case Screen::Success:
+        state.succeeded.exchange(true);
+        state.buttonLabel = L"Done";
+        break;
+    case Screen::Failure:
+        state.failed = true;
+        state.statusTitle = L"Installation failed";
+        state.statusDetail = L"The download was interrupted.";
+        state.buttonLabel = L"Try Again";
+        break;
+    }
+}
+
+const char* ScreenName(Screen screen) {
+    switch (screen) {
+    case Screen::Idle: return "idle";
+    case Screen::Installing: return "installing";
+    case Screen::Success: return "success";
+    case Screen::Failure: return "failure";
+    }
+    return "?";
+}
+
 HWND CreateTestInstallerWindow() {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSEXW existing{};

@@ -16,8 +16,17 @@ void ResetInstallerState(InstallerState& state);
 HWND CreateTestInstallerWindow();
 // Destroys the window if it still exists and drops the WM_QUIT its WM_DESTROY posted.
 void DestroyTestInstallerWindow(HWND window);
+// Puts `state` on `screen` the way the window procedure would have left it; an installing
+// screen awaits the run `runToken`.
+void EnterScreen(InstallerState& state, Screen screen, UINT_PTR runToken = 0);
 // Dispatches whatever is queued for this thread now.
 void PumpMessages();
+constexpr Screen AllScreens[] = {Screen::Idle, Screen::Installing, Screen::Success, Screen::Failure};
+// "idle", "installing", "success" or "failure", for a test's trace.
+const char* ScreenName(Screen screen);
+
+// The centre of a rectangle of app/layout.h: where a test presses to mean "this control".
+constexpr POINT CentreOf(const RECT& rect) { return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}; }
 
 // A top-down 32-bit DIB section selected into a memory DC.
 struct Canvas {

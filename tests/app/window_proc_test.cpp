@@ -18,10 +18,10 @@
 namespace {
 
 struct Fields {
-    bool installing;
-    bool succeeded;
-    bool failed;
-    int progress;
+    bool installing = false;
+    bool succeeded = false;
+    bool failed = false;
+    int progress = 0;
     std::wstring buttonLabel;
     std::wstring statusTitle;
     std::wstring statusDetail;
@@ -44,6 +44,9 @@ void ExpectFields(const Fields& expected, const char* context) {
     EXPECT_EQ(actual.statusDetail, expected.statusDetail);
 }
 
+// A point of the drag strip on no control.
+constexpr POINT InTheStrip{200, 50};
+
 // The token of the run that EnterScreen(Screen::Installing) awaits.
 constexpr UINT_PTR RunToken = 0x5EED'CAFE;
 
@@ -53,39 +56,7 @@ bool PostWorkerMessage(HWND window, UINT message, WPARAM percent, LPARAM payload
     return PostMessageW(window, message, token, payload);
 }
 
-// Puts g_state on `screen` the way the window procedure would have left it.
-void EnterScreen(Screen screen) {
-    switch (screen) {
-    case Screen::Idle: break;
-    case Screen::Installing:
-        g_state.installing.exchange(true);
-        g_state.buttonLabel = L"Installing...";
-        g_state.runToken = RunToken;
-        break;
-    case Screen::Success:
-        g_state.succeeded.exchange(true);
-        g_state.buttonLabel = L"Done";
-        break;
-    case Screen::Failure:
-        g_state.failed = true;
-        g_state.statusTitle = L"Installation failed";
-        g_state.statusDetail = L"The download was interrupted.";
-        g_state.buttonLabel = L"Try Again";
-        break;
-    }
-}
-
-const char* Name(Screen screen) {
-    switch (screen) {
-    case Screen::Idle: return "idle";
-    case Screen::Installing: return "installing";
-    case Screen::Success: return "success";
-    case Screen::Failure: return "failure";
-    }
-    return "?";
-}
-
-constexpr Screen AllScreens[] = {Screen::Idle, Screen::Installing, Screen::Success, Screen::Failure};
+void EnterScreen(Screen screen) { ::EnterScreen(g_state, screen, RunToken); }
 
 class WindowProcTest : public ::testing::Test {
 protected:
@@ -109,8 +80,8 @@ protected:
         SetUp();
         EnterScreen(screen);
     }
-    void Press(int x, int y) { SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y)); }
-    void Release(int x, int y) { SendMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(x, y)); }
+    void Press(POINT p) { SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(p.x, p.y)); }
+    void Release(POINT p) { SendMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y)); }
     bool Open() const { return IsWindow(window) != FALSE; }
 
     HWND window = nullptr;
@@ -129,22 +100,27 @@ struct MessageCase {
 TEST_F(WindowProcTest, WorkerMessagesChangeTheStateAsPosted) {
     const std::wstring title = L"Downloading Kestravon";
     const std::wstring detail = L"Downloading installation files...";
+    const std::wstring label = L"Installing...";
     const MessageCase cases[] = {
         {"status", WM_APP_STATUS, 0, Payload::Status,
-         {true, false, false, 40, L"Installing...", L"Installing Kestravon", L"Installing to your selected folder..."}},
+         {.installing = true, .progress = 40, .buttonLabel = label, .statusTitle = L"Installing Kestravon",
+          .statusDetail = L"Installing to your selected folder..."}},
         {"status without payload", WM_APP_STATUS, 0, Payload::None,
-         {true, false, false, 40, L"Installing...", title, detail}},
+         {.installing = true, .progress = 40, .buttonLabel = label, .statusTitle = title, .statusDetail = detail}},
         {"progress 150 stored unclamped", WM_APP_PROGRESS, 150, Payload::None,
-         {true, false, false, 150, L"Installing...", title, detail}},
-        {"progress takes the low 32 bits, signed", WM_APP_PROGRESS, static_cast<WPARAM>(0x1FFFFFFFBull),
-         Payload::None, {true, false, false, -5, L"Installing...", title, detail}},
-        {"succeeded", WM_APP_SUCCEEDED, 0, Payload::None, {false, true, false, 40, L"Done", title, detail}},
+         {.installing = true, .progress = 150, .buttonLabel = label, .statusTitle = title, .statusDetail = detail}},
+        {"progress takes the low 32 bits, signed", WM_APP_PROGRESS, static_cast<WPARAM>(0x1FFFFFFFBull), Payload::None,
+         {.installing = true, .progress = -5, .buttonLabel = label, .statusTitle = title, .statusDetail = detail}},
+        {"succeeded", WM_APP_SUCCEEDED, 0, Payload::None,
+         {.succeeded = true, .progress = 40, .buttonLabel = L"Done", .statusTitle = title, .statusDetail = detail}},
         {"failed", WM_APP_FAILED, 0, Payload::Text,
-         {false, false, true, 0, L"Try Again", L"Installation failed", L"The download was interrupted."}},
+         {.failed = true, .buttonLabel = L"Try Again", .statusTitle = L"Installation failed",
+          .statusDetail = L"The download was interrupted."}},
         {"failed without payload", WM_APP_FAILED, 0, Payload::None,
-         {false, false, true, 0, L"Try Again", L"Installation failed", L"An unexpected error occurred."}},
+         {.failed = true, .buttonLabel = L"Try Again", .statusTitle = L"Installation failed",
+          .statusDetail = L"An unexpected error occurred."}},
         {"failed with empty text", WM_APP_FAILED, 0, Payload::EmptyText,
-         {false, false, true, 0, L"Try Again", L"Installation failed", L""}},
+         {.failed = true, .buttonLabel = L"Try Again", .statusTitle = L"Installation failed", .statusDetail = L""}},
     };
     for (const MessageCase& c : cases) {
         Restart(Screen::Installing);
@@ -175,7 +151,8 @@ TEST_F(WindowProcTest, PostingOperationsReachTheWindowInOrder) {
     PostProgress(report, 2);
     PostFailure(report, L"Could not reach the release service.");
     PumpMessages();
-    ExpectFields({false, false, true, 0, L"Try Again", L"Installation failed", L"Could not reach the release service."},
+    ExpectFields({.failed = true, .buttonLabel = L"Try Again", .statusTitle = L"Installation failed",
+                  .statusDetail = L"Could not reach the release service."},
                  "after status, progress, failure");
 }
 
@@ -224,22 +201,22 @@ TEST_F(WindowProcTest, OnlyTheAwaitedRunsMessagesAreApplied) {
 
 struct CloseCase {
     Screen screen;
-    bool viaGlyph;  // a press on the close glyph instead of WM_CLOSE
-    bool closes;
+    bool viaGlyph = false;  // a press on the close glyph instead of WM_CLOSE
+    bool closes = false;
 };
 
 TEST_F(WindowProcTest, CloseIsRefusedOnlyWhileInstalling) {
     const CloseCase cases[] = {
-        {Screen::Idle, false, true},      {Screen::Idle, true, true},
-        {Screen::Installing, false, false}, {Screen::Installing, true, false},
-        {Screen::Success, false, true},   {Screen::Success, true, true},
-        {Screen::Failure, false, true},   {Screen::Failure, true, true},
+        {.screen = Screen::Idle, .closes = true},    {.screen = Screen::Idle, .viaGlyph = true, .closes = true},
+        {.screen = Screen::Installing},              {.screen = Screen::Installing, .viaGlyph = true},
+        {.screen = Screen::Success, .closes = true}, {.screen = Screen::Success, .viaGlyph = true, .closes = true},
+        {.screen = Screen::Failure, .closes = true}, {.screen = Screen::Failure, .viaGlyph = true, .closes = true},
     };
     for (const CloseCase& c : cases) {
-        SCOPED_TRACE(std::string(Name(c.screen)) + (c.viaGlyph ? " glyph" : " WM_CLOSE"));
+        SCOPED_TRACE(std::string(ScreenName(c.screen)) + (c.viaGlyph ? " glyph" : " WM_CLOSE"));
         Restart(c.screen);
         if (c.viaGlyph) {
-            Press(527, 29);
+            Press(CentreOf(CloseButtonRect));
         } else {
             SendMessageW(window, WM_CLOSE, 0, 0);
         }
@@ -250,19 +227,20 @@ TEST_F(WindowProcTest, CloseIsRefusedOnlyWhileInstalling) {
 }
 
 TEST_F(WindowProcTest, APressInTheTopStripDragsOnEveryScreen) {
+    constexpr POINT LastStripRow{200, DragStripHeight - 1};
     for (Screen screen : AllScreens) {
-        SCOPED_TRACE(Name(screen));
+        SCOPED_TRACE(ScreenName(screen));
         Restart(screen);
-        Press(200, 93);
+        Press(LastStripRow);
         EXPECT_TRUE(g_state.dragging);
-        EXPECT_EQ(g_state.dragAnchor.x, 200);
-        EXPECT_EQ(g_state.dragAnchor.y, 93);
+        EXPECT_EQ(g_state.dragAnchor.x, LastStripRow.x);
+        EXPECT_EQ(g_state.dragAnchor.y, LastStripRow.y);
         EXPECT_EQ(GetCapture(), window);
-        Release(200, 93);
+        Release(LastStripRow);
         EXPECT_FALSE(g_state.dragging);
         EXPECT_NE(GetCapture(), window);
 
-        Press(200, 94);  // first row below the strip, on no control
+        Press(POINT{LastStripRow.x, DragStripHeight});  // first row below the strip, on no control
         EXPECT_FALSE(g_state.dragging);
         EXPECT_NE(GetCapture(), window);
     }
@@ -301,7 +279,7 @@ TEST_F(WindowProcTest, DraggingKeepsTheGrabbedPointUnderTheCursor) {
 // Capture taken by another window mid-drag (Alt+Tab, a dialog) ends the drag: a later
 // press-and-move does not move the window by the old anchor.
 TEST_F(WindowProcTest, ADragEndsWhenCaptureIsTakenAway) {
-    Press(200, 50);
+    Press(InTheStrip);
     ASSERT_TRUE(g_state.dragging);
     ASSERT_EQ(GetCapture(), window);
     HWND other = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
@@ -322,46 +300,49 @@ TEST_F(WindowProcTest, ADragEndsWhenCaptureIsTakenAway) {
 
 struct ChangeCase {
     Screen screen;
-    bool pickResult;
-    int pickCalls;
-    bool failedAfter;
-    const wchar_t* labelAfter;
-    const wchar_t* folderAfter;
+    bool picked = false;  // what the fake picker returns
+    int pickCalls = 0;
+    // After the press:
+    bool failed = false;
+    const wchar_t* label;
+    const wchar_t* folder;
 };
 
 TEST_F(WindowProcTest, ChangePicksAFolderOnTheIdleAndFailureScreens) {
+    const wchar_t* const chosen = L"D:\\Apps\\Kestravon";
+    const wchar_t* const old = L"C:\\Old";
     const ChangeCase cases[] = {
-        {Screen::Idle, true, 1, false, L"Install Kestravon", L"D:\\Apps\\Kestravon"},
-        {Screen::Idle, false, 1, false, L"Install Kestravon", L"C:\\Old"},
-        {Screen::Failure, true, 1, false, L"Install Kestravon", L"D:\\Apps\\Kestravon"},
-        {Screen::Failure, false, 1, true, L"Try Again", L"C:\\Old"},
-        {Screen::Installing, true, 0, false, L"Installing...", L"C:\\Old"},
-        {Screen::Success, true, 0, false, L"Done", L"C:\\Old"},
+        {.screen = Screen::Idle, .picked = true, .pickCalls = 1, .label = L"Install Kestravon", .folder = chosen},
+        {.screen = Screen::Idle, .pickCalls = 1, .label = L"Install Kestravon", .folder = old},
+        {.screen = Screen::Failure, .picked = true, .pickCalls = 1, .label = L"Install Kestravon", .folder = chosen},
+        {.screen = Screen::Failure, .pickCalls = 1, .failed = true, .label = L"Try Again", .folder = old},
+        {.screen = Screen::Installing, .picked = true, .label = L"Installing...", .folder = old},
+        {.screen = Screen::Success, .picked = true, .label = L"Done", .folder = old},
     };
     for (const ChangeCase& c : cases) {
-        SCOPED_TRACE(std::string(Name(c.screen)) + (c.pickResult ? " picked" : " cancelled"));
+        SCOPED_TRACE(std::string(ScreenName(c.screen)) + (c.picked ? " picked" : " cancelled"));
         Restart(c.screen);
-        g_state.installFolder = L"C:\\Old";
-        g_fakes.pickResult = c.pickResult;
-        g_fakes.pickedFolder = L"D:\\Apps\\Kestravon";
-        Press(464, 241);
+        g_state.installFolder = old;
+        g_fakes.pickResult = c.picked;
+        g_fakes.pickedFolder = chosen;
+        Press(CentreOf(ChangeButtonRect));
         EXPECT_EQ(g_fakes.pickCalls, c.pickCalls);
         if (c.pickCalls) EXPECT_EQ(g_fakes.pickOwner, window);
-        EXPECT_EQ(g_state.failed, c.failedAfter);
-        EXPECT_EQ(g_state.buttonLabel, c.labelAfter);
-        EXPECT_EQ(g_state.installFolder, c.folderAfter);
+        EXPECT_EQ(g_state.failed, c.failed);
+        EXPECT_EQ(g_state.buttonLabel, c.label);
+        EXPECT_EQ(g_state.installFolder, c.folder);
         EXPECT_TRUE(Open());
     }
 }
 
 TEST_F(WindowProcTest, TheOpenOptionTogglesOnlyOnTheSuccessScreen) {
     for (Screen screen : AllScreens) {
-        SCOPED_TRACE(Name(screen));
+        SCOPED_TRACE(ScreenName(screen));
         Restart(screen);
         const bool toggles = screen == Screen::Success;
-        Press(45, 227);  // the box
+        Press(CentreOf(OpenOptionBoxRect));
         EXPECT_EQ(g_state.openAfterInstall, !toggles);
-        Press(200, 246);  // the label end of the hit area; a double click is two presses
+        Press(POINT{200, OpenOptionRect.bottom - 2});  // the label end of the hit area; a double click is two presses
         EXPECT_TRUE(g_state.openAfterInstall);
         EXPECT_FALSE(g_state.dragging);
     }
@@ -372,7 +353,7 @@ TEST_F(WindowProcTest, DoneOpensTheApplicationOnlyWhenTheOptionIsOn) {
         SCOPED_TRACE(option ? "option on" : "option off");
         Restart(Screen::Success);
         g_state.openAfterInstall = option;
-        Press(280, 322);
+        Press(CentreOf(MainButtonRect));
         EXPECT_EQ(g_fakes.launchCalls, option ? 1 : 0);
         EXPECT_FALSE(Open());
     }
@@ -381,8 +362,9 @@ TEST_F(WindowProcTest, DoneOpensTheApplicationOnlyWhenTheOptionIsOn) {
 TEST_F(WindowProcTest, TheMainButtonDoesNothingWhileInstalling) {
     EnterScreen(Screen::Installing);
     g_state.installFolder = L"C:\\Kestravon";
-    Press(280, 322);
-    ExpectFields({true, false, false, 0, L"Installing...", L"Ready", L""}, "after the press");
+    Press(CentreOf(MainButtonRect));
+    ExpectFields({.installing = true, .buttonLabel = L"Installing...", .statusTitle = L"Ready", .statusDetail = L""},
+                 "after the press");
     EXPECT_TRUE(Open());
 }
 
@@ -399,11 +381,11 @@ bool WaitForFakeWorker() {
 
 TEST_F(WindowProcTest, TheMainButtonStartsTheWorkerWithACopyOfTheFolder) {
     for (Screen screen : {Screen::Idle, Screen::Failure}) {
-        SCOPED_TRACE(Name(screen));
+        SCOPED_TRACE(ScreenName(screen));
         Restart(screen);
         g_state.installFolder = L"C:\\Program Files\\Kestravon";
         g_state.progress.exchange(55);
-        Press(280, 322);
+        Press(CentreOf(MainButtonRect));
         EXPECT_TRUE(g_state.installing);
         EXPECT_FALSE(g_state.failed);
         EXPECT_EQ(g_state.progress, 0);
@@ -442,7 +424,7 @@ TEST_F(WindowProcTest, BeginInstallRejectsAnEmptyOrRelativeFolder) {
         {Screen::Failure, L""}, {Screen::Failure, L"relative\\Kestravon"},
     };
     for (const RejectCase& c : cases) {
-        SCOPED_TRACE(std::string(Name(c.screen)) + " folder of " + std::to_string(wcslen(c.folder)) + " chars");
+        SCOPED_TRACE(std::string(ScreenName(c.screen)) + " folder of " + std::to_string(wcslen(c.folder)) + " chars");
         Restart(c.screen);
         g_state.installFolder = c.folder;
         g_state.progress.exchange(37);
@@ -450,7 +432,8 @@ TEST_F(WindowProcTest, BeginInstallRejectsAnEmptyOrRelativeFolder) {
         g_starterCalls = 0;
         BeginInstall(AcceptingStarter);
         EXPECT_EQ(g_starterCalls, 0);
-        ExpectFields({false, false, true, 37, L"Try Again", titleBefore, L"Choose a valid installation folder."},
+        ExpectFields({.failed = true, .progress = 37, .buttonLabel = L"Try Again", .statusTitle = titleBefore,
+                      .statusDetail = L"Choose a valid installation folder."},
                      "rejected");
     }
 }
@@ -467,7 +450,8 @@ TEST_F(WindowProcTest, BeginInstallAcceptsAnAbsoluteFolder) {
     EXPECT_NE(g_starterReport.token, 0u);
     EXPECT_EQ(g_starterReport.token, g_state.runToken) << "the run's messages are awaited";
     // The texts keep the last failure until the worker's first status replaces them.
-    ExpectFields({true, false, false, 0, L"Installing...", L"Installation failed", L"The download was interrupted."},
+    ExpectFields({.installing = true, .buttonLabel = L"Installing...", .statusTitle = L"Installation failed",
+                  .statusDetail = L"The download was interrupted."},
                  "accepted");
 
     BeginInstall(AcceptingStarter);  // a second press while installing
@@ -480,7 +464,8 @@ TEST_F(WindowProcTest, AWorkerThatCannotStartEndsOnTheFailureScreen) {
     BeginInstall(FailingStarter);
     EXPECT_EQ(g_starterCalls, 1);
     EXPECT_EQ(g_starterFolder, L"C:\\Kestravon");
-    ExpectFields({false, false, true, 0, L"Try Again", L"Installation failed", L"An unexpected error occurred."},
+    ExpectFields({.failed = true, .buttonLabel = L"Try Again", .statusTitle = L"Installation failed",
+                  .statusDetail = L"An unexpected error occurred."},
                  "thread start failed");
     EXPECT_EQ(CurrentScreen(g_state), Screen::Failure);
     EXPECT_EQ(g_state.runToken, 0u) << "no run is awaited";
@@ -516,27 +501,29 @@ TEST_F(WindowProcTest, TheTaskbarButtonShowsTheShownPercentageAndTheFailure) {
 
 struct CursorCase {
     Screen screen;
-    int x;
-    int y;
+    POINT at;
     bool hand;
 };
 
 TEST_F(WindowProcTest, TheHandCursorMarksOnlyActiveControls) {
+    constexpr POINT Close = CentreOf(CloseButtonRect), Change = CentreOf(ChangeButtonRect);
+    constexpr POINT Main = CentreOf(MainButtonRect), Box = CentreOf(OpenOptionBoxRect);
+    constexpr POINT InTheLocationBox = CentreOf(FolderTextRect);
+    constexpr POINT OptionCorner{OpenOptionRect.right - 5, OpenOptionRect.top + 2};
     const CursorCase cases[] = {
-        {Screen::Idle, 527, 29, true},       {Screen::Idle, 464, 241, true},   {Screen::Idle, 100, 241, false},
-        {Screen::Idle, 280, 322, true},      {Screen::Idle, 200, 50, false},   {Screen::Idle, 45, 227, false},
-        {Screen::Installing, 527, 29, false}, {Screen::Installing, 464, 241, false},
-        {Screen::Installing, 280, 322, false},
-        {Screen::Success, 527, 29, true},    {Screen::Success, 464, 241, false}, {Screen::Success, 45, 227, true},
-        {Screen::Success, 245, 216, true},   {Screen::Success, 280, 322, true},
-        {Screen::Failure, 527, 29, true},    {Screen::Failure, 464, 241, true}, {Screen::Failure, 280, 322, true},
+        {Screen::Idle, Close, true}, {Screen::Idle, Change, true}, {Screen::Idle, InTheLocationBox, false},
+        {Screen::Idle, Main, true}, {Screen::Idle, InTheStrip, false}, {Screen::Idle, Box, false},
+        {Screen::Installing, Close, false}, {Screen::Installing, Change, false}, {Screen::Installing, Main, false},
+        {Screen::Success, Close, true}, {Screen::Success, Change, false}, {Screen::Success, Box, true},
+        {Screen::Success, OptionCorner, true}, {Screen::Success, Main, true},
+        {Screen::Failure, Close, true}, {Screen::Failure, Change, true}, {Screen::Failure, Main, true},
     };
     for (const CursorCase& c : cases) {
-        SCOPED_TRACE(std::string(Name(c.screen)) + " at " + std::to_string(c.x) + "," + std::to_string(c.y));
+        SCOPED_TRACE(testing::Message() << ScreenName(c.screen) << " at " << c.at.x << "," << c.at.y);
         Restart(c.screen);
         RECT frame{};
         GetWindowRect(window, &frame);
-        ASSERT_TRUE(SetCursorPos(frame.left + c.x, frame.top + c.y));
+        ASSERT_TRUE(SetCursorPos(frame.left + c.at.x, frame.top + c.at.y));
         SetCursor(nullptr);
         EXPECT_EQ(SendMessageW(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)),
                   1);

@@ -11,28 +11,7 @@
 
 #include "app/startup.h"
 #include "common/win_owners.h"
-
-namespace {
-
-struct WindowSearch {
-    DWORD processId;
-    HWND window;
-};
-
-BOOL CALLBACK FindInstallerWindow(HWND window, LPARAM parameter) {
-    auto* search = reinterpret_cast<WindowSearch*>(parameter);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    wchar_t className[64] = {};
-    GetClassNameW(window, className, 64);
-    if (owner == search->processId && std::wcscmp(className, InstallerWindowClass) == 0) {
-        search->window = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-}  // namespace
+#include "tests/support/find_window.h"
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 3) {
@@ -52,19 +31,19 @@ int wmain(int argc, wchar_t** argv) {
     UniqueHandle processHandle(process.hProcess);
     UniqueHandle threadHandle(process.hThread);
 
-    WindowSearch search = {process.dwProcessId, nullptr};
+    HWND window = nullptr;
     const ULONGLONG deadline = GetTickCount64() + limitMs;
     bool exited = false;
-    while (!search.window && GetTickCount64() < deadline) {
+    while (!window && GetTickCount64() < deadline) {
         if (WaitForSingleObject(process.hProcess, 100) == WAIT_OBJECT_0) {
             exited = true;
             break;
         }
-        EnumWindows(FindInstallerWindow, reinterpret_cast<LPARAM>(&search));
+        window = FindTopWindow(process.dwProcessId, InstallerWindowClass, nullptr);
     }
-    if (search.window) {
+    if (window) {
         std::printf("installer window appeared; sending WM_CLOSE\n");
-        PostMessageW(search.window, WM_CLOSE, 0, 0);
+        PostMessageW(window, WM_CLOSE, 0, 0);
     }
     if (!exited && WaitForSingleObject(process.hProcess, limitMs) != WAIT_OBJECT_0) {
         std::fprintf(stderr, "the program did not exit; terminating it\n");
@@ -75,5 +54,5 @@ int wmain(int argc, wchar_t** argv) {
     GetExitCodeProcess(process.hProcess, &exitCode);
     std::printf("program exited with %lu\n", exitCode);
     if (exitCode != 0) return 1;
-    return search.window ? 0 : 77;
+    return window ? 0 : 77;
 }

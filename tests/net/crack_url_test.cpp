@@ -3,10 +3,9 @@
 
 #include "net/https.h"
 #include "net/trusted_host.h"
+#include "tests/support/environment.h"
 
 namespace {
-
-bool RunningOnWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
 
 TEST(CrackUrl, SplitsHostPathAndPort) {
     struct Case {

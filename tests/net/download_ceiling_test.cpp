@@ -8,14 +8,9 @@
 #include "net/download.h"
 #include "net/progress.h"
 #include "tests/net/service_client.h"
+#include "tests/support/files.h"
 
 namespace {
-
-long long FileSize(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return -1;
-    return static_cast<long long>((static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
-}
 
 std::wstring InstallerPath() {
     wchar_t temp[MAX_PATH + 1] = {};

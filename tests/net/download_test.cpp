@@ -12,14 +12,13 @@
 #include "common/win_owners.h"
 #include "net/download.h"
 #include "tests/net/service_client.h"
+#include "tests/support/environment.h"
 #include "tests/support/files.h"
 #include "tests/support/test_thread.h"
 
 namespace {
 
 constexpr std::uint64_t Size = 300000;
-
-bool RunningOnWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
 
 const std::wstring UrlMismatch = L"The installer URL did not match kestravon.test.";
 const std::wstring RedirectedOutside = L"The installer download redirected outside kestravon.test.";
@@ -43,37 +42,15 @@ std::string MixedCase(std::string text) {
     return text;
 }
 
-// -1 when the file does not exist.
-long long FileSize(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return -1;
-    return static_cast<long long>((static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
-}
-
-bool WriteSentinel(const std::wstring& path) {
-    UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    DWORD written = 0;
-    return file && WriteFile(file.get(), "sentinel", 8, &written, nullptr) && written == 8;
-}
-
 class DownloadInstallerTest : public testing::Test {
 protected:
     void SetUp() override {
         ASSERT_FALSE(ServiceDir().empty()) << "run through tests/harness/netns-run.sh";
-        wchar_t temp[MAX_PATH + 1] = {};
-        ASSERT_GT(GetTempPathW(MAX_PATH + 1, temp), 0u);
-        folder_ = std::wstring(temp) + L"kestravon-net-" + std::to_wstring(GetCurrentProcessId());
-        CreateDirectoryW(folder_.c_str(), nullptr);
-        path_ = folder_ + L"\\KestravonSetup-test.exe";
-        DeleteFileW(path_.c_str());
+        ASSERT_NE(GetFileAttributesW(scratch_.path.c_str()), INVALID_FILE_ATTRIBUTES) << "no scratch folder";
+        path_ = scratch_.path + L"\\KestravonSetup-test.exe";
         goodSha_ = BodySha256(Size, 1);
         ASSERT_EQ(goodSha_.size(), 64u);
     }
-    void TearDown() override {
-        DeleteFileW(path_.c_str());
-        RemoveDirectoryW(folder_.c_str());
-    }
-
     // The hold on an accepted file ends here, as the worker's would after the setup.
     bool Download(const std::wstring& url, const std::string& sha, std::uint64_t expectedSize,
                   ErrorText& errorText) {
@@ -83,7 +60,7 @@ protected:
         return ok;
     }
 
-    std::wstring folder_;
+    ScratchFolder scratch_{L"kestravon-net"};
     std::wstring path_;
     std::string goodSha_;
 };
@@ -272,9 +249,8 @@ TEST_F(DownloadInstallerTest, DroppedConnectionDeletesTheFile) {
 TEST_F(DownloadInstallerTest, FileThatCannotBeCreated) {
     ErrorText errorText;
     UniqueFileHandle verified;
-    EXPECT_FALSE(
-        DownloadInstaller(BodyUrl(Size, 1), goodSha_, folder_ + L"\\missing\\setup.exe", Size, NoProgress, verified,
-                          errorText));
+    EXPECT_FALSE(DownloadInstaller(BodyUrl(Size, 1), goodSha_, scratch_.path + L"\\missing\\setup.exe", Size,
+                                   NoProgress, verified, errorText));
     EXPECT_EQ(errorText.sentence, CannotCreate);
     EXPECT_EQ(errorText.code, DWORD{ERROR_PATH_NOT_FOUND});
 
@@ -360,7 +336,7 @@ TEST_F(DownloadInstallerTest, WhoeverGetsBetweenCloseAndHoldMakesItFail) {
     constexpr std::uint64_t Small = 4096;
     const std::string sha = BodySha256(Small, 3);
     const std::wstring url = BodyUrl(Small, 3);
-    const std::wstring swap = folder_ + L"\\swap.exe";
+    const std::wstring swap = scratch_.path + L"\\swap.exe";
     ErrorText errorText;
     UniqueFileHandle first;
     ASSERT_TRUE(DownloadInstaller(url, sha, path_, Small, NoProgress, first, errorText)) << errorText.sentence;

@@ -4,10 +4,9 @@
 
 #include "net/https.h"
 #include "tests/net/service_client.h"
+#include "tests/support/environment.h"
 
 namespace {
-
-bool RunningOnWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
 
 // A certificate from an untrusted CA: Windows checks the chain once the handshake is
 // done (12175); Wine's TLS refuses it during the handshake (12157).

@@ -1,28 +1,13 @@
 // Reads and writes the test release service's folder through Wine's Z: drive.
 #include "tests/net/service_client.h"
 
-#include <cstdio>
-
 #include <windows.h>
 
 #include "net/manifest_fetch.h"
+#include "tests/support/environment.h"
 #include "tests/support/files.h"
 
 namespace {
-
-std::wstring ReadEnvironment(const wchar_t* name) {
-    wchar_t buffer[1024] = {};
-    const DWORD length = GetEnvironmentVariableW(name, buffer, 1024);
-    if (length == 0 || length >= 1024) return {};
-    return buffer;
-}
-
-bool WriteWholeFile(const std::wstring& path, const std::string& body) {
-    FILE* file = _wfopen(path.c_str(), L"wb");
-    if (!file) return false;
-    const bool ok = fwrite(body.data(), 1, body.size(), file) == body.size();
-    return fclose(file) == 0 && ok;
-}
 
 // Just enough JSON for the service's log lines: objects, arrays, strings, numbers, booleans.
 struct JsonReader {
@@ -122,14 +107,7 @@ int ServiceRequest::CountHeader(const std::string& name) const {
     return count;
 }
 
-std::wstring ServiceDir() {
-    std::wstring dir = ReadEnvironment(L"KESTRAVON_SERVICE_DIR");
-    if (dir.empty()) return {};
-    for (wchar_t& c : dir) {
-        if (c == L'/') c = L'\\';
-    }
-    return L"Z:" + dir;
-}
+std::wstring ServiceDir() { return HostPathFromEnvironment(L"KESTRAVON_SERVICE_DIR"); }
 
 bool WriteManifest(const std::string& body) { return WriteWholeFile(ServiceDir() + L"\\manifest.json", body); }
 

@@ -8,69 +8,17 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 
 #include "setup/folder_picker.h"
 #include "setup/path_rules.h"
+#include "tests/support/files.h"
+#include "tests/support/find_window.h"
 #include "tests/support/test_thread.h"
 
 namespace {
-
-constexpr wchar_t DialogTitle[] = L"Choose Kestravon install folder";
-
-struct FoundWindow {
-    DWORD processId;
-    HWND window;
-};
-
-// A top-level window of this process with the picker's title.
-HWND FindPickerDialog() {
-    FoundWindow found{GetCurrentProcessId(), nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* search = reinterpret_cast<FoundWindow*>(param);
-            DWORD processId = 0;
-            GetWindowThreadProcessId(window, &processId);
-            wchar_t title[128] = {};
-            InternalGetWindowText(window, title, 128);  // never blocks on a busy thread
-            if (processId != search->processId || !IsWindowVisible(window) ||
-                std::wstring(title) != DialogTitle) {
-                return TRUE;
-            }
-            search->window = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found.window;
-}
-
-// The file name box: the first visible, enabled Edit among the dialog's descendants
-// whose parent is the dialog itself or a combo box (the name box may be a ComboBoxEx).
-HWND FindNameBox(HWND dialog) {
-    struct Search {
-        HWND dialog;
-        HWND edit;
-    } search{dialog, nullptr};
-    EnumChildWindows(
-        dialog,
-        [](HWND child, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            wchar_t className[64] = {};
-            GetClassNameW(child, className, 64);
-            if (_wcsicmp(className, L"Edit") != 0 || !IsWindowVisible(child) || !IsWindowEnabled(child)) return TRUE;
-            // The dialog's name box has control id edt1 (0x480) or sits in a combo with cmb13 (0x47c).
-            const int id = GetDlgCtrlID(child);
-            const int parentId = GetDlgCtrlID(GetParent(child));
-            if (id == 0x480 || parentId == 0x47c || GetParent(child) == s->dialog) {
-                s->edit = child;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.edit;
-}
 
 // Dismisses top-level windows owned by `dialog` (its error message boxes).
 void CloseOwnedPopups(HWND dialog) {
@@ -100,14 +48,6 @@ void DumpChildren(HWND dialog) {
         0);
 }
 
-// A key as the dialog's modal loop sees it: a press and release posted to `target`.
-// (Wine 8: an Escape injected with SendInput leaves the next dialog of the thread
-// unable to open, so keys go to the control's queue directly.)
-void PressKey(HWND target, WPARAM key) {
-    PostMessageW(target, WM_KEYDOWN, key, 0x00000001);
-    PostMessageW(target, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
-}
-
 HWND FocusedControl(HWND dialog) {
     GUITHREADINFO info{};
     info.cbSize = sizeof(info);
@@ -134,7 +74,7 @@ void Drive(HWND owner, Action action, const std::wstring& path, Observed* observ
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     HWND dialog = nullptr;
     while (!dialog && std::chrono::steady_clock::now() < deadline) {
-        dialog = FindPickerDialog();
+        dialog = FindPickerDialog(GetCurrentProcessId());
         if (!dialog) std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     if (!dialog) return;
@@ -178,14 +118,6 @@ LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-std::wstring TempRoot() {
-    wchar_t buffer[MAX_PATH + 1] = {};
-    GetTempPathW(MAX_PATH, buffer);
-    std::wstring root = buffer;
-    if (!root.empty() && root.back() == L'\\') root.pop_back();
-    return root + L"\\kestravon-picker-" + std::to_wstring(GetCurrentProcessId());
-}
-
 class FolderPickerTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -199,15 +131,13 @@ protected:
                                  100, 100, 560, 380, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
         ASSERT_NE(owner_, nullptr);
         ShowWindow(owner_, SW_SHOW);
-        root_ = TempRoot();
-        CreateDirectoryW(root_.c_str(), nullptr);
-        CreateDirectoryW((root_ + L"\\chosen").c_str(), nullptr);
-        CreateDirectoryW((root_ + L"\\with space").c_str(), nullptr);
+        scratch_ = std::make_unique<ScratchFolder>(L"kestravon-picker");
+        root_ = scratch_->path;
+        CreateFolder(root_ + L"\\chosen");
+        CreateFolder(root_ + L"\\with space");
     }
     static void TearDownTestSuite() {
-        RemoveDirectoryW((root_ + L"\\with space").c_str());
-        RemoveDirectoryW((root_ + L"\\chosen").c_str());
-        RemoveDirectoryW(root_.c_str());
+        scratch_.reset();
         DestroyWindow(owner_);
         CoUninitialize();
     }
@@ -221,11 +151,13 @@ protected:
     }
 
     static HWND owner_;
-    static std::wstring root_;
+    static std::unique_ptr<ScratchFolder> scratch_;
+    static std::wstring root_;  // the scratch folder
     static std::wstring installFolder_;  // the folder the picker starts in and replaces
 };
 
 HWND FolderPickerTest::owner_ = nullptr;
+std::unique_ptr<ScratchFolder> FolderPickerTest::scratch_;
 std::wstring FolderPickerTest::root_;
 std::wstring FolderPickerTest::installFolder_;
 

@@ -8,15 +8,10 @@
 #include <windows.h>
 
 #include <string>
-#include <vector>
+
+#include "tests/support/environment.h"
 
 namespace {
-
-std::wstring Environment(const wchar_t* name) {
-    std::vector<wchar_t> buffer(32768, L'\0');
-    const DWORD length = GetEnvironmentVariableW(name, buffer.data(), 32768);
-    return length > 0 && length < 32768 ? std::wstring(buffer.data()) : std::wstring();
-}
 
 // Written under another name and renamed, so the file is complete once it exists.
 bool WriteText(const std::wstring& path, const std::string& text) {
@@ -59,8 +54,8 @@ int Probe(const std::wstring& path, const std::wstring& report) {
 }
 
 int RunAsSetup() {
-    const std::wstring started = Environment(L"KESTRAVON_HOLD_STARTED");
-    const std::wstring release = Environment(L"KESTRAVON_HOLD_RELEASE");
+    const std::wstring started = EnvironmentValue(L"KESTRAVON_HOLD_STARTED");
+    const std::wstring release = EnvironmentValue(L"KESTRAVON_HOLD_RELEASE");
     if (started.empty() || release.empty()) return 2;
     if (!WriteText(started, "started")) return 3;
     for (int i = 0; i < 6000; ++i) {

@@ -16,7 +16,7 @@
 #include "setup/locations.h"
 #include "tests/net/service_client.h"
 #include "tests/pipeline/worker_test_support.h"
-#include "tests/setup/win_test_support.h"
+#include "tests/support/files.h"
 #include "tests/support/message_recorder.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include "setup/locations.h"
 #include "tests/net/service_client.h"
 #include "tests/pipeline/worker_test_support.h"
-#include "tests/setup/win_test_support.h"
+#include "tests/support/environment.h"
 #include "tests/support/message_recorder.h"
 
 namespace {
@@ -28,35 +28,6 @@ const std::wstring SizeMismatch = L"failed:Installer size did not match the publ
 const std::wstring SetupFailed = L"failed:Setup stopped with code 3.";
 const std::wstring CannotStart = L"failed:Could not start the Kestravon installer.";
 const std::wstring CannotSave = L"failed:Could not save the installer to disk.";
-
-// Sets an environment variable of this process (which the worker shares) for one scope.
-class EnvironmentOverride {
-public:
-    EnvironmentOverride(const wchar_t* name, const std::wstring& value) : name_(name) {
-        std::vector<wchar_t> buffer(32768, L'\0');
-        const DWORD length = GetEnvironmentVariableW(name, buffer.data(), 32768);
-        had_ = length > 0 && length < 32768;
-        if (had_) old_ = buffer.data();
-        SetEnvironmentVariableW(name, value.c_str());
-    }
-    ~EnvironmentOverride() { SetEnvironmentVariableW(name_, had_ ? old_.c_str() : nullptr); }
-    EnvironmentOverride(const EnvironmentOverride&) = delete;
-    EnvironmentOverride& operator=(const EnvironmentOverride&) = delete;
-
-private:
-    const wchar_t* name_;
-    bool had_ = false;
-    std::wstring old_;
-};
-
-bool WriteSentinel(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    const bool ok = WriteFile(file, "left over", 9, &written, nullptr) && written == 9;
-    CloseHandle(file);
-    return ok;
-}
 
 // Runs hold_probe.exe in its probe role against `file` from a process of its own and
 // returns its report ("write=<error> rename=<error> delete=<error> read=<error>").
@@ -219,15 +190,15 @@ TEST_F(InstallWorkerTest, NoTemporaryFolder) {
     const std::wstring longFolder = L"C:\\" + std::wstring(300, L'k');
     std::vector<std::wstring> lines;
     {
-        EnvironmentOverride tmp(L"TMP", longFolder);
-        EnvironmentOverride temp(L"TEMP", longFolder);
-        EnvironmentOverride profile(L"USERPROFILE", longFolder);
+        ScopedEnvironment tmp(L"TMP", longFolder);
+        ScopedEnvironment temp(L"TEMP", longFolder);
+        ScopedEnvironment profile(L"USERPROFILE", longFolder);
         ASSERT_EQ(TempInstallerPath(), L"");
         lines = RunWorker();
     }
     const std::vector<std::wstring> expected = {Checking, L"progress:2", Downloading, NoTempFolder};
     EXPECT_EQ(lines, expected);
-    EXPECT_EQ(ReadWholeFile(tempInstaller_), "left over");
+    EXPECT_EQ(ReadWholeFile(tempInstaller_), "sentinel");
     EXPECT_EQ(RequestPaths(), std::vector<std::string>{ManifestPath});
 }
 
@@ -351,20 +322,20 @@ TEST_F(InstallWorkerTest, NoLengthKeepsTheBarAtFiveUntilTheDownloadEnds) {
 // and a setup larger than it: the write fails, nothing is left and nothing runs; then,
 // with the space free again, a setup that fits installs.
 TEST_F(InstallWorkerTest, FullDiskFailsTheSaveAndTheNextRunInstalls) {
-    wchar_t mib[8] = {};
-    if (GetEnvironmentVariableW(L"KESTRAVON_SMALL_TEMP_MIB", mib, 8) == 0) {
+    const std::wstring mib = EnvironmentValue(L"KESTRAVON_SMALL_TEMP_MIB");
+    if (mib.empty()) {
         GTEST_SKIP() << "needs the small temporary folder of ctest worker_test.full_disk";
     }
     // hold_probe padded past the folder's size: a setup that reports when it starts, and
     // exits at once because its release file is the report itself.
     const std::string probe = ReadWholeFile(BuildTreePath(L"tests/pipeline/hold_probe.exe"));
     ASSERT_FALSE(probe.empty()) << "build the hold_probe target";
-    const std::string big = probe + std::string((std::wcstoul(mib, nullptr, 10) + 1) << 20, '\0');
+    const std::string big = probe + std::string((std::wcstoul(mib.c_str(), nullptr, 10) + 1) << 20, '\0');
     ASSERT_TRUE(WriteServedFile(L"big_probe.exe", big));
     ASSERT_TRUE(WriteManifest(ManifestJson("https://kestravon.test/files/big_probe.exe", Sha256Hex(big), big.size())));
     const std::wstring started = scratch_.path + L"\\started.txt";
-    EnvironmentOverride startedVariable(L"KESTRAVON_HOLD_STARTED", started);
-    EnvironmentOverride releaseVariable(L"KESTRAVON_HOLD_RELEASE", started);
+    ScopedEnvironment startedVariable(L"KESTRAVON_HOLD_STARTED", started);
+    ScopedEnvironment releaseVariable(L"KESTRAVON_HOLD_RELEASE", started);
 
     std::vector<std::wstring> lines = RunWorker();
     TakeChunkPercents(lines);
@@ -396,8 +367,8 @@ TEST_F(InstallWorkerTest, NobodyCanChangeTheSetupProgramWhileItRuns) {
                                            bytes.size())));
     const std::wstring started = scratch_.path + L"\\started.txt";
     const std::wstring release = scratch_.path + L"\\release.txt";
-    EnvironmentOverride startedVariable(L"KESTRAVON_HOLD_STARTED", started);
-    EnvironmentOverride releaseVariable(L"KESTRAVON_HOLD_RELEASE", release);
+    ScopedEnvironment startedVariable(L"KESTRAVON_HOLD_STARTED", started);
+    ScopedEnvironment releaseVariable(L"KESTRAVON_HOLD_RELEASE", release);
 
     bool setupStarted = false;
     std::string probed;

@@ -11,7 +11,7 @@
 #include "net/download.h"
 #include "pipeline/messages.h"
 #include "tests/net/service_client.h"
-#include "tests/setup/win_test_support.h"
+#include "tests/support/environment.h"
 #include "tests/support/test_thread.h"
 
 const std::wstring Checking = L"status:Preparing setup|Checking installation files...";

@@ -6,7 +6,8 @@
 
 #include "setup/launch_app.h"
 #include "setup/run_setup.h"
-#include "win_test_support.h"
+#include "tests/support/environment.h"
+#include "tests/support/files.h"
 
 namespace {
 
@@ -50,11 +51,7 @@ TEST_F(LaunchAppTest, DirectoryNamedLikeTheApplicationIsSkipped) {
 
 TEST_F(LaunchAppTest, ProgramTheShellRefusesIsNotLaunched) {
     const std::wstring program = scratch.path + L"\\kestravon.exe";
-    HANDLE file = CreateFileW(program.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    DWORD written = 0;
-    WriteFile(file, "not a program", 13, &written, nullptr);
-    CloseHandle(file);
+    ASSERT_TRUE(WriteWholeFile(program, "not a program"));
     EXPECT_FALSE(LaunchInstalledApp(scratch.path));
 }
 

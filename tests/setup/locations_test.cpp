@@ -6,29 +6,10 @@
 #include <vector>
 
 #include "setup/locations.h"
-#include "win_test_support.h"
+#include "tests/support/environment.h"
+#include "tests/support/files.h"
 
 namespace {
-
-// Sets an environment variable for one scope and puts the old value back.
-class ScopedEnvironment {
-public:
-    ScopedEnvironment(const wchar_t* name, const wchar_t* value) : name_(name) {
-        std::vector<wchar_t> buffer(32768, L'\0');
-        const DWORD length = GetEnvironmentVariableW(name, buffer.data(), 32768);
-        had_ = length > 0 && length < 32768;
-        if (had_) old_ = buffer.data();
-        SetEnvironmentVariableW(name, value);
-    }
-    ~ScopedEnvironment() { SetEnvironmentVariableW(name_, had_ ? old_.c_str() : nullptr); }
-    ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
-private:
-    const wchar_t* name_;
-    bool had_ = false;
-    std::wstring old_;
-};
 
 TEST(LocationsTest, DefaultInstallFolderPrefersTheKnownFolderOverAppData) {
     const std::wstring known = DefaultInstallFolder();

@@ -5,8 +5,9 @@
 #include <atomic>
 
 #include "setup/run_setup.h"
+#include "tests/support/environment.h"
+#include "tests/support/files.h"
 #include "tests/support/test_thread.h"
-#include "win_test_support.h"
 
 namespace {
 
@@ -146,11 +147,7 @@ TEST_F(RunSetupTest, MissingInstallerLeavesTheExitCodeAlone) {
 
 TEST_F(RunSetupTest, NotAProgramDoesNotStart) {
     const std::wstring installer = scratch.path + L"\\setup.exe";
-    HANDLE file = CreateFileW(installer.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    DWORD written = 0;
-    WriteFile(file, "not a program", 13, &written, nullptr);
-    CloseHandle(file);
+    ASSERT_TRUE(WriteWholeFile(installer, "not a program"));
     DWORD exitCode = Untouched;
     ErrorText errorText{UntouchedText};
     EXPECT_FALSE(RunSetup(installer, L"C:\\Kestravon", exitCode, errorText));
