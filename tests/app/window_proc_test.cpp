@@ -194,7 +194,7 @@ TEST_F(WindowProcTest, OnlyTheAwaitedRunsMessagesAreApplied) {
     ExpectFields(succeeded, "failure after success");
     // A press that no screen reader asked for, at the close glyph: the window stays.
     Restart(Screen::Idle);
-    ASSERT_TRUE(PostMessageW(window, WM_APP_PRESS, 0, MAKELPARAM(527, 29)));
+    ASSERT_TRUE(PostMessageW(window, WM_APP_PRESS, 0, MAKELPARAM(CentreOf(CloseButtonRect).x, CentreOf(CloseButtonRect).y)));
     PumpMessages();
     EXPECT_TRUE(Open());
 }
@@ -494,8 +494,8 @@ TEST_F(WindowProcTest, TheTaskbarButtonShowsTheShownPercentageAndTheFailure) {
         Restart(screen);
         g_state.progress.exchange(progress);
         const TaskbarProgress shown = TaskbarProgressFor(g_state);
-        EXPECT_EQ(shown.flags, flags) << Name(screen) << " at " << progress;
-        EXPECT_EQ(shown.percent, percent) << Name(screen) << " at " << progress;
+        EXPECT_EQ(shown.flags, flags) << ScreenName(screen) << " at " << progress;
+        EXPECT_EQ(shown.percent, percent) << ScreenName(screen) << " at " << progress;
     }
 }
 
