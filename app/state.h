@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include "pipeline/worker.h"
+
 struct InstallerState {
     std::wstring statusTitle = L"Ready";            // phase title, shown while installing
     std::wstring statusDetail;                      // phase detail, or the failure sentence
@@ -28,6 +30,7 @@ struct InstallerState {
     HCURSOR handCursor = nullptr;                   // IDC_HAND, over active controls
     HWND mainWindow = nullptr;                      // the window the worker posts to
     UINT_PTR runToken = 0;                          // token of the awaited run's messages; 0 if none
+    ReleasePins pins;                               // what this build trusts beyond the host (from main)
 };
 
 extern InstallerState g_state;
