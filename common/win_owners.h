@@ -74,6 +74,7 @@ using WinHttpHandle = UniqueWinHandle<HINTERNET, WinHttpCloseHandle>;
 inline void CloseAlgorithmProvider(BCRYPT_ALG_HANDLE provider) { BCryptCloseAlgorithmProvider(provider, 0); }
 using UniqueAlgorithmProvider = UniqueWinHandle<BCRYPT_ALG_HANDLE, CloseAlgorithmProvider>;
 using UniqueHash = UniqueWinHandle<BCRYPT_HASH_HANDLE, BCryptDestroyHash>;
+using UniqueKey = UniqueWinHandle<BCRYPT_KEY_HANDLE, BCryptDestroyKey>;
 
 // Selects an object into a DC and selects the previous one back when it ends.
 class SelectedObject {

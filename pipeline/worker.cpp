@@ -8,6 +8,7 @@
 #include "common/win_owners.h"
 #include "net/download.h"
 #include "net/manifest_fetch.h"
+#include "net/manifest_signature.h"
 #include "pipeline/manifest.h"
 #include "pipeline/utf8.h"
 #include "service_host.h"
@@ -20,14 +21,22 @@ namespace {
 
 void ReportDownloadPercent(void* report, int percent) { PostProgress(*static_cast<RunReport*>(report), percent); }
 
+// With a release key, no byte of the manifest is parsed before its signature checks out.
+bool CheckManifestSignature(const std::string& body, const ReleasePins& pins, ErrorText& errorText) {
+    if (!pins.releaseKey) return true;
+    std::string signature;
+    return FetchManifestSignature(std::wstring(ManifestUrl) + L".sig", signature, errorText) &&
+           VerifyManifestSignature(body, signature, pins.releaseKey, errorText);
+}
+
 // Every path ends with exactly one final message, posted last.
-void RunInstallation(const std::wstring& installFolder, RunReport& report) {
+void RunInstallation(const std::wstring& installFolder, const ReleasePins& pins, RunReport& report) {
     PostStatus(report, L"Preparing setup", L"Checking installation files...");
     PostProgress(report, 2);
 
     std::string body;
     ErrorText errorText;
-    if (!FetchManifest(ManifestUrl, body, errorText)) {
+    if (!FetchManifest(ManifestUrl, body, errorText) || !CheckManifestSignature(body, pins, errorText)) {
         PostFailure(report, errorText.sentence);
         return;
     }
@@ -82,7 +91,7 @@ void RunInstallation(const std::wstring& installFolder, RunReport& report) {
 void InstallWorker(InstallRun* run) {
     std::unique_ptr<InstallRun> owned(run);
     try {
-        RunInstallation(owned->installFolder, owned->report);
+        RunInstallation(owned->installFolder, owned->pins, owned->report);
     } catch (...) {
         // Exhausted memory or anything else unexpected: still end the run, so the window
         // never stays on "Installing...".
