@@ -14,6 +14,7 @@
 #include "service_host.h"
 #include "setup/locations.h"
 #include "setup/run_setup.h"
+#include "setup/setup_publisher.h"
 
 const wchar_t ManifestUrl[] = L"https://" KESTRAVON_SERVICE_HOST_W L"/api/v1/launcher/installer/windows-x86_64";
 
@@ -70,10 +71,13 @@ void RunInstallation(const std::wstring& installFolder, const ReleasePins& pins,
             return;
         }
         downloaded.reset(std::move(downloadedPath));
-        PostProgress(report, 88);
-        PostStatus(report, L"Installing Kestravon", L"Installing to your selected folder...");
-        DWORD exitCode = 0;
-        setupSucceeded = RunSetup(path, installFolder, exitCode, errorText);
+        // A refused publisher leaves setupSucceeded false: the file is gone before the failure is posted.
+        if (!pins.setupPublisher || CheckSetupPublisher(verified.get(), path, pins.setupPublisher, errorText)) {
+            PostProgress(report, 88);
+            PostStatus(report, L"Installing Kestravon", L"Installing to your selected folder...");
+            DWORD exitCode = 0;
+            setupSucceeded = RunSetup(path, installFolder, exitCode, errorText);
+        }
     }
     if (!setupSucceeded) {
         PostFailure(report, errorText.sentence);
