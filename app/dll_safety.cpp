@@ -33,6 +33,8 @@ constexpr LibraryRule LibraryRules[] = {
     {"winhttp.dll", Failure::ZeroWithLastError},
     {"bcrypt.dll", Failure::NtStatus},
     {"dwmapi.dll", Failure::HResult},
+    {"wintrust.dll", Failure::ZeroWithLastError},  // the WTHelper* functions: null pointers
+    {"crypt32.dll", Failure::ZeroWithLastError},
 };
 
 // The exceptions to each library's usual convention, from the SDK headers.
@@ -54,6 +56,9 @@ constexpr FunctionRule FunctionRules[] = {
     {"winhttp.dll", "WinHttpWebSocketShutdown", Failure::Win32Error},
     {"winhttp.dll", "WinHttpWriteProxySettings", Failure::Win32Error},
     {"dwmapi.dll", "DwmDefWindowProc", Failure::ZeroWithLastError},
+    // A trust verdict: any value but ERROR_SUCCESS refuses the file.
+    {"wintrust.dll", "WinVerifyTrust", Failure::HResult},
+    {"wintrust.dll", "WinVerifyTrustEx", Failure::HResult},
 };
 
 constexpr LONG StatusDllNotFound = static_cast<LONG>(0xC0000135);
