@@ -79,8 +79,8 @@ COLORREF PixelAt(const std::vector<std::uint32_t>& pixels, int x, int y) {
     return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
 }
 
-bool StartInstaller(ChildProcess& child, const wchar_t* arguments, WORD showCommand) {
-    const std::wstring exe = InstallerExePath();
+bool StartInstaller(ChildProcess& child, const wchar_t* arguments, WORD showCommand, bool pinned) {
+    const std::wstring exe = InstallerExePath(pinned);
     if (exe.empty()) return false;
     std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
     STARTUPINFOW startup{};

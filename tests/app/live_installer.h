@@ -15,8 +15,9 @@ struct ChildProcess {
     ChildProcess& operator=(const ChildProcess&) = delete;
 };
 
-// Starts the built installer with `arguments`; false when it cannot be started.
-bool StartInstaller(ChildProcess& child, const wchar_t* arguments, WORD showCommand);
+// Starts the built installer (or the pinned test build) with `arguments`; false when it
+// cannot be started.
+bool StartInstaller(ChildProcess& child, const wchar_t* arguments, WORD showCommand, bool pinned = false);
 // The child's visible installer window, found by class within 15 s; null if none.
 HWND WaitForInstallerWindow(DWORD processId, HANDLE process);
 // The screen under `frame`, as top-down 0x00RRGGBB pixels, via the screen DC.

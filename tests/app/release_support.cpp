@@ -9,11 +9,25 @@
 #include "tests/app/installer_path.h"
 #include "tests/net/service_client.h"
 
-std::wstring StandinSetupPath() {
+namespace {
+
+std::wstring StandinFile(const wchar_t* name) {
     std::wstring path = InstallerExePath();
     if (path.empty()) return path;
     path.resize(path.size() - std::wstring(L"app\\KestravonInstaller.exe").size());
-    return path + L"standins\\kestravon-setup.exe";
+    return path + L"standins\\" + name;
+}
+
+}  // namespace
+
+std::wstring StandinSetupPath() { return StandinFile(L"kestravon-setup.exe"); }
+
+bool PublishSignedRelease() {
+    const std::string setup = ReadWholeFile(StandinFile(L"kestravon-setup-publisher.exe"));
+    const std::string manifest = ReadWholeFile(StandinFile(L"signed-release\\manifest.json"));
+    const std::string signature = ReadWholeFile(StandinFile(L"signed-release\\manifest.json.sig"));
+    return !setup.empty() && !manifest.empty() && !signature.empty() && WriteServedFile(L"KestravonSetup.exe", setup) &&
+           WriteManifest(manifest) && WriteManifestSignature(signature);
 }
 
 bool PublishRelease(const std::string& setup, const std::string& sha256, const std::string& url) {
