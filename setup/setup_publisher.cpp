@@ -58,10 +58,10 @@ bool CheckSetupPublisher(HANDLE heldFile, const std::wstring& path, const wchar_
     WINTRUST_DATA data{};
     data.cbStruct = sizeof(data);
     data.dwUIChoice = WTD_UI_NONE;
-    // No network here: revocation is checked below with a bound on the wait, and a signature
-    // must carry its intermediate certificates.
+    // Revocation, the part that needs the network on every run, is checked below with a
+    // bound on the wait. Left to the system: fetching a root or intermediate certificate
+    // this machine lacks, which happens once, if ever (signatures carry intermediates).
     data.fdwRevocationChecks = WTD_REVOKE_NONE;
-    data.dwProvFlags = WTD_CACHE_ONLY_URL_RETRIEVAL;
     data.dwUnionChoice = WTD_CHOICE_FILE;
     data.pFile = &file;
     data.dwStateAction = WTD_STATEACTION_VERIFY;
