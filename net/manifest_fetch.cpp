@@ -10,21 +10,36 @@
 
 namespace {
 
-// Reads the body of an opened request to its end; false on a read failure, or with
-// `tooLarge` set once the body would pass `limit`.
-bool ReadSmallBody(HINTERNET request, std::size_t limit, std::string& body, bool& tooLarge, ErrorText& errorText) {
+// Why a fetch of a small body stopped without a failure of its own.
+enum class Refusal {
+    None,      // a network failure: the HTTPS layer's sentence is written
+    Status,    // the server answered other than 2xx ("... returned HTTP <n>." is written)
+    TooLarge,  // the body would pass the limit; nothing is written
+};
+
+// Fetches `url` into `body`, at most `limit` bytes, which it never grows past.
+bool FetchSmallBody(const std::wstring& url, std::size_t limit, std::string& body, Refusal& refusal,
+                    ErrorText& errorText) {
     constexpr DWORD ReadBufferBytes = 16384;
+    HttpsRequest https;
+    refusal = Refusal::None;
+    if (!OpenHttpsRequest(url, https, errorText)) {
+        if (https.status != 0) refusal = Refusal::Status;
+        return false;
+    }
     body.clear();
     std::vector<char> buffer(ReadBufferBytes, '\0');
     for (;;) {
         DWORD read = 0;
-        if (!WinHttpReadData(request, buffer.data(), ReadBufferBytes, &read)) {
+        if (!WinHttpReadData(https.request.get(), buffer.data(), ReadBufferBytes, &read)) {
             return Fail(errorText, L"Could not read the Kestravon manifest.", GetLastError());
         }
         if (read == 0) return true;
         // Tested before appending, so the body never grows past the limit.
-        tooLarge = body.size() + read > limit;
-        if (tooLarge) return false;
+        if (body.size() + read > limit) {
+            refusal = Refusal::TooLarge;
+            return false;
+        }
         body.append(buffer.data(), read);
     }
 }
@@ -32,18 +47,14 @@ bool ReadSmallBody(HINTERNET request, std::size_t limit, std::string& body, bool
 }  // namespace
 
 bool FetchManifest(const std::wstring& url, std::string& body, ErrorText& errorText) {
-    HttpsRequest https;
-    if (!OpenHttpsRequest(url, https, errorText)) return false;
-    bool tooLarge = false;
-    if (ReadSmallBody(https.request.get(), MaxManifestBytes, body, tooLarge, errorText)) return true;
-    return tooLarge ? Fail(errorText, L"Kestravon manifest is unexpectedly large.") : false;
+    Refusal refusal = Refusal::None;
+    if (FetchSmallBody(url, MaxManifestBytes, body, refusal, errorText)) return true;
+    return refusal == Refusal::TooLarge ? Fail(errorText, L"Kestravon manifest is unexpectedly large.") : false;
 }
 
 bool FetchManifestSignature(const std::wstring& url, std::string& text, ErrorText& errorText) {
-    HttpsRequest https;
-    // A status other than 2xx: the server answered, and has no signature to give.
-    if (!OpenHttpsRequest(url, https, errorText)) return https.status == 0 ? false : Fail(errorText, ManifestNotSigned);
-    bool tooLarge = false;
-    if (ReadSmallBody(https.request.get(), MaxSignatureTextBytes, text, tooLarge, errorText)) return true;
-    return tooLarge ? Fail(errorText, ManifestNotSigned) : false;
+    // A server that answers without a signature, or with more than one could be, has none to give.
+    Refusal refusal = Refusal::None;
+    if (FetchSmallBody(url, MaxSignatureTextBytes, text, refusal, errorText)) return true;
+    return refusal == Refusal::None ? false : Fail(errorText, ManifestNotSigned);
 }

@@ -16,7 +16,9 @@
 #include "setup/run_setup.h"
 #include "setup/setup_publisher.h"
 
-const wchar_t ManifestUrl[] = L"https://" KESTRAVON_SERVICE_HOST_W L"/api/v1/launcher/installer/windows-x86_64";
+#define KESTRAVON_MANIFEST_URL_W L"https://" KESTRAVON_SERVICE_HOST_W L"/api/v1/launcher/installer/windows-x86_64"
+const wchar_t ManifestUrl[] = KESTRAVON_MANIFEST_URL_W;
+const wchar_t ManifestSignatureUrl[] = KESTRAVON_MANIFEST_URL_W L".sig";
 
 namespace {
 
@@ -26,7 +28,7 @@ void ReportDownloadPercent(void* report, int percent) { PostProgress(*static_cas
 bool CheckManifestSignature(const std::string& body, const ReleasePins& pins, ErrorText& errorText) {
     if (!pins.releaseKey) return true;
     std::string signature;
-    return FetchManifestSignature(std::wstring(ManifestUrl) + L".sig", signature, errorText) &&
+    return FetchManifestSignature(ManifestSignatureUrl, signature, errorText) &&
            VerifyManifestSignature(body, signature, pins.releaseKey, errorText);
 }
 

@@ -6,6 +6,7 @@
 #include "pipeline/messages.h"
 
 extern const wchar_t ManifestUrl[];
+extern const wchar_t ManifestSignatureUrl[];  // the manifest's URL + ".sig"
 
 // What a release build trusts beyond the download host, from the build options
 // KESTRAVON_RELEASE_KEY and KESTRAVON_SETUP_PUBLISHER. Each points at a constant that
