@@ -5,10 +5,7 @@
 #include <windows.h>
 #include <bcrypt.h>
 #include <dwmapi.h>
-#include <softpub.h>
-#include <wincrypt.h>
 #include <winhttp.h>
-#include <wintrust.h>
 
 #include <cstdlib>
 #include <sstream>
@@ -21,8 +18,6 @@
 extern "C" BOOL WINAPI WinHttpKestravonMissing(HINTERNET);
 extern "C" NTSTATUS WINAPI BCryptKestravonMissing(BCRYPT_ALG_HANDLE);
 extern "C" HRESULT WINAPI DwmKestravonMissing(HWND);
-extern "C" void* WINAPI WinTrustKestravonMissing(HANDLE);
-extern "C" BOOL WINAPI CertKestravonMissing(HANDLE);
 
 namespace {
 
@@ -115,12 +110,6 @@ TEST(DelayLoadHook, MissingFunctionFailsTheCallAndLeavesTheLibraryBound) {
         EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
         EXPECT_EQ(BCryptKestravonMissing(nullptr), static_cast<NTSTATUS>(EntrypointNotFound));
         EXPECT_EQ(DwmKestravonMissing(nullptr), HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND));
-        SetLastError(NoLastError);
-        EXPECT_EQ(WinTrustKestravonMissing(nullptr), nullptr);
-        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
-        SetLastError(NoLastError);
-        EXPECT_FALSE(CertKestravonMissing(nullptr));
-        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
     }
     UniqueInternet session(WinHttpOpen(L"test", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
                                        WINHTTP_NO_PROXY_BYPASS, 0));
@@ -144,11 +133,6 @@ TEST(MissingLibrary, CallsFailWithTheLibrarysConvention) {
         EXPECT_EQ(algorithm, nullptr);
         BOOL dark = TRUE;
         EXPECT_EQ(DwmSetWindowAttribute(nullptr, 20, &dark, sizeof dark), HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND));
-        GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
-        EXPECT_EQ(WinVerifyTrust(nullptr, &action, nullptr), HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND));
-        SetLastError(NoLastError);
-        EXPECT_EQ(CertGetNameStringW(nullptr, CERT_NAME_ATTR_TYPE, 0, nullptr, nullptr, 0), 0u);
-        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
     }
     EXPECT_EQ(GetModuleHandleW(L"winhttp.dll"), nullptr);
 }

@@ -31,7 +31,8 @@ const std::wstring CannotStart = L"failed:Could not start the Kestravon installe
 const std::wstring CannotSave = L"failed:Could not save the installer to disk.";
 const std::wstring NotSigned = L"failed:Security check failed: release manifest is not signed.";
 const std::wstring SignatureMismatch = L"failed:Security check failed: release manifest signature did not match.";
-const std::wstring WrongPublisher = L"failed:Security check failed: installer is not signed by Kestravon Test Publisher.";
+const std::wstring WrongPublisher =
+    L"failed:Security check failed: installer is not signed by Kestravon Test Publisher.";
 const char SignaturePath[] = "/api/v1/launcher/installer/windows-x86_64.sig";
 const ReleasePins BothPinned{KESTRAVON_RELEASE_KEY, KESTRAVON_SETUP_PUBLISHER};
 
@@ -452,7 +453,8 @@ TEST_F(InstallWorkerTest, SignedReleaseInstallsWithBothPins) {
 TEST_F(InstallWorkerTest, ManifestWithoutAValidSignatureIsRefused) {
     const std::string manifest = ReadWholeFile(StandinPath(L"signed-release\\manifest.json"));
     const std::string signature = ReadWholeFile(StandinPath(L"signed-release\\manifest.json.sig"));
-    ASSERT_FALSE(manifest.empty() || signature.empty()) << "build the kestravon_standins target";
+    const std::string otherKey = ReadWholeFile(StandinPath(L"signed-release\\other-key.sig"));
+    ASSERT_FALSE(manifest.empty() || signature.empty() || otherKey.empty()) << "build the kestravon_standins target";
     std::string changed = manifest;
     changed[changed.find("\"1.0.0\"") + 5] = '1';  // still a valid manifest, of version 1.0.1
     struct Row {
@@ -468,7 +470,7 @@ TEST_F(InstallWorkerTest, ManifestWithoutAValidSignatureIsRefused) {
         {"over 1 KiB", manifest, true, signature + std::string(1025 - signature.size(), ' '), NotSigned},
         {"not base64", manifest, true, std::string(86, '*') + "==", NotSigned},
         {"63 bytes", manifest, true, std::string(84, 'A'), NotSigned},
-        {"another key", manifest, true, ReadWholeFile(StandinPath(L"signed-release\\other-key.sig")), SignatureMismatch},
+        {"another key", manifest, true, otherKey, SignatureMismatch},
         {"manifest changed after signing", changed, true, signature, SignatureMismatch},
     };
     for (const Row& row : rows) {
@@ -511,7 +513,8 @@ TEST_F(InstallWorkerTest, SetupNotSignedByThePublisherNeverRuns) {
         WatchFileOn(WM_APP_FAILED, 0, existedAtFailure);
         std::vector<std::wstring> lines = RunWorker(ReleasePins{nullptr, KESTRAVON_SETUP_PUBLISHER});
         TakeChunkPercents(lines);
-        EXPECT_EQ(lines, (std::vector<std::wstring>{Checking, L"progress:2", Downloading, L"progress:5", WrongPublisher}));
+        const std::vector<std::wstring> expected = {Checking, L"progress:2", Downloading, L"progress:5", WrongPublisher};
+        EXPECT_EQ(lines, expected);
         EXPECT_EQ(existedAtFailure, std::vector<bool>{false});
         EXPECT_FALSE(FileExists(tempInstaller_));
         EXPECT_FALSE(Installed());

@@ -1,9 +1,7 @@
 #!/usr/bin/env python3
-"""Writes the signed test release of a setup program into OUT, as kestravon-publish would:
-manifest.json naming URL with the setup's SHA-256 and size, manifest.json.sig (base64 of
-the 64-byte r||s over SHA-256 of the manifest, signed by openssl with KEY), and
-other-key.sig, the same manifest signed with OTHER_KEY.
-
+"""Writes the signed test release of SETUP into OUT as kestravon-publish would: manifest.json
+naming URL with the setup's SHA-256 and size; manifest.json.sig, the base64 of the 64-byte
+r||s over SHA-256 of the manifest (openssl, KEY); other-key.sig, the same by OTHER_KEY.
     sign-test-release.py SETUP URL KEY OTHER_KEY OUT"""
 import base64
 import hashlib
@@ -12,22 +10,13 @@ import subprocess
 import sys
 
 
-def p1363(der):
-    """r||s, 32 bytes each, from a DER ECDSA-Sig-Value (short lengths: P-256 needs no more)."""
-    assert der[0] == 0x30 and der[1] == len(der) - 2
-    numbers, at = [], 2
-    for _ in range(2):
-        assert der[at] == 0x02
-        length = der[at + 1]
-        numbers.append(int.from_bytes(der[at + 2:at + 2 + length], "big").to_bytes(32, "big"))
-        at += 2 + length
-    return b"".join(numbers)
-
-
 def sign(key, path):
-    der = subprocess.run(["openssl", "dgst", "-sha256", "-sign", key, path], check=True,
-                         capture_output=True).stdout
-    return base64.b64encode(p1363(der)).decode() + "\n"
+    der = subprocess.run(["openssl", "dgst", "-sha256", "-sign", key, path], check=True, capture_output=True).stdout
+    # SEQUENCE { INTEGER r, INTEGER s }, short lengths for P-256: each number padded to 32 bytes.
+    r_length = der[3]
+    r = int.from_bytes(der[4:4 + r_length], "big")
+    s = int.from_bytes(der[6 + r_length:], "big")
+    return base64.b64encode(r.to_bytes(32, "big") + s.to_bytes(32, "big")).decode() + "\n"
 
 
 setup, url, key, other_key, out = sys.argv[1:]
