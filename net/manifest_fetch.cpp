@@ -53,7 +53,7 @@ bool FetchManifest(const std::wstring& url, std::string& body, ErrorText& errorT
 }
 
 bool FetchManifestSignature(const std::wstring& url, std::string& text, ErrorText& errorText) {
-    // A server that answers without a signature, or with more than one could be, has none to give.
+    // A server that refuses the request, or sends more than a signature file holds, has none to give.
     Refusal refusal = Refusal::None;
     if (FetchSmallBody(url, MaxSignatureTextBytes, text, refusal, errorText)) return true;
     return refusal == Refusal::None ? false : Fail(errorText, ManifestNotSigned);
