@@ -1,7 +1,6 @@
 // HTTPS GET requests over WinHTTP: URL splitting, one checked request, and read-outs.
 #include "net/https.h"
 
-#include <cerrno>
 #include <cwchar>
 #include <vector>
 
@@ -68,14 +67,21 @@ void CALLBACK OnRequestStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID
 // A component of a cracked URL; an absent one has no pointer.
 std::wstring Component(const wchar_t* text, DWORD length) { return text ? std::wstring(text, length) : std::wstring(); }
 
-// Parses like std::stoull (white space, sign, digits, the rest ignored) without
-// letting an exception out: no digits or a value beyond 64 bits give 0.
+// Parses like std::stoull (white space, a sign, digits, the rest ignored; a minus sign
+// negates modulo 2^64) without letting an exception out: no digits or a value beyond
+// 64 bits give 0. Written out rather than wcstoull, which brings 1.2 KiB of runtime.
 std::uint64_t ParseUnsigned(const wchar_t* text) {
-    wchar_t* end = nullptr;
-    errno = 0;
-    const unsigned long long value = std::wcstoull(text, &end, 10);
-    if (end == text || errno == ERANGE) return 0;
-    return value;
+    while (*text == L' ' || (*text >= L'\t' && *text <= L'\r')) ++text;
+    const bool negative = *text == L'-';
+    if (*text == L'+' || *text == L'-') ++text;
+    if (*text < L'0' || *text > L'9') return 0;
+    std::uint64_t value = 0;
+    for (; *text >= L'0' && *text <= L'9'; ++text) {
+        const auto digit = static_cast<std::uint64_t>(*text - L'0');
+        if (value > (~std::uint64_t{0} - digit) / 10) return 0;
+        value = value * 10 + digit;
+    }
+    return negative ? 0 - value : value;
 }
 
 }  // namespace
