@@ -26,7 +26,7 @@ struct LibraryRule {
 
 // Indexes LibraryRules: a function's rule names its library without a pointer of its own,
 // which keeps the table small and free of relocations.
-enum Library : unsigned char { WinHttp, BCrypt, DwmApi, OleAcc };
+enum Library : unsigned char { WinHttp, BCrypt, DwmApi, OleAcc, WinTrust, Crypt32 };
 
 struct FunctionRule {
     Library library;
@@ -39,6 +39,8 @@ constexpr LibraryRule LibraryRules[] = {
     {"bcrypt.dll", Failure::NtStatus},
     {"dwmapi.dll", Failure::HResult},
     {"oleacc.dll", Failure::HResult},  // LresultFromObject's LRESULT too: negative on failure
+    {"wintrust.dll", Failure::ZeroWithLastError},  // the WTHelper* functions: null pointers
+    {"crypt32.dll", Failure::ZeroWithLastError},
 };
 
 // The exceptions to each library's usual convention, from the SDK headers.
@@ -60,6 +62,9 @@ constexpr FunctionRule FunctionRules[] = {
     {WinHttp, Failure::Win32Error, "WinHttpWebSocketShutdown"},
     {WinHttp, Failure::Win32Error, "WinHttpWriteProxySettings"},
     {DwmApi, Failure::ZeroWithLastError, "DwmDefWindowProc"},
+    // A trust verdict: any value but ERROR_SUCCESS refuses the file.
+    {WinTrust, Failure::HResult, "WinVerifyTrust"},
+    {WinTrust, Failure::HResult, "WinVerifyTrustEx"},
 };
 
 constexpr LONG StatusDllNotFound = static_cast<LONG>(0xC0000135);

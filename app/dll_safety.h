@@ -16,4 +16,5 @@ bool RestrictDllSearchToSystem32();
 FARPROC DelayLoadFailureStub(const char* dll, const char* function, bool libraryMissing);
 
 // The libraries that are bound at run time; each has failure rules above.
-inline constexpr const char* DelayLoadedDlls[] = {"winhttp.dll", "bcrypt.dll", "dwmapi.dll", "oleacc.dll"};
+inline constexpr const char* DelayLoadedDlls[] = {"winhttp.dll", "bcrypt.dll",   "dwmapi.dll",
+                                                  "oleacc.dll",  "wintrust.dll", "crypt32.dll"};

@@ -2,5 +2,11 @@
 #include <windows.h>
 
 #include "app/startup.h"
+#include "app/state.h"
+// Generated from the build options; each installer executable has its own (cmake/ReleaseTrust.cmake).
+#include "release_trust.h"
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) { return RunInstaller(instance); }
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    g_state.pins = ReleasePins{KESTRAVON_RELEASE_KEY, KESTRAVON_SETUP_PUBLISHER};
+    return RunInstaller(instance);
+}

@@ -8,6 +8,7 @@
 #include <shobjidl.h>
 
 #include "common/win_owners.h"
+#include "pipeline/worker.h"
 
 struct InstallerState {
     std::wstring statusTitle = L"Ready";            // phase title, shown while installing
@@ -34,6 +35,7 @@ struct InstallerState {
     POINT pendingPress{-1, -1};                     // a default action's click, for WM_APP_PRESS; -1: none
     UINT taskbarButtonCreated = 0;                  // the shell's "TaskbarButtonCreated" message; 0 if none
     ComPtr<ITaskbarList3> taskbar;                  // the shell's taskbar list, from that message until WM_DESTROY
+    ReleasePins pins;                               // what this build trusts beyond the host (from main)
 };
 
 extern InstallerState g_state;

@@ -296,6 +296,7 @@ void BeginInstall(WorkerStarter startWorker) {
     run->installFolder = g_state.installFolder;
     run->report.window = g_state.mainWindow;
     run->report.token = g_state.runToken;
+    run->pins = g_state.pins;
     // Without a thread no message would ever end the run; fail it here instead of leaving
     // the window stuck on "Installing..." with close refused.
     if (!startWorker(run)) ShowFailure(g_state.mainWindow, nullptr);

@@ -1,14 +1,14 @@
 # Safe DLL loading for Windows executables: a custom entry point that restricts the
 # DLL search to System32 before the C runtime starts, and delay-load libraries so
-# that system DLLs which are not KnownDLLs (winhttp, bcrypt, dwmapi, oleacc) never appear in
-# the static import table, where the loader would look for them beside the
-# executable first. A planted winhttp.dll in a Downloads folder then stays unused.
+# that system DLLs which are not KnownDLLs (winhttp, bcrypt, dwmapi, oleacc, wintrust,
+# crypt32) never appear in the static import table, where the loader would look for
+# them beside the executable first. A planted winhttp.dll in a Downloads folder then stays unused.
 if(NOT WIN32)
   return()
 endif()
 
 # Delay-loaded libraries; each needs failure rules in app/dll_safety.cpp.
-set(KESTRAVON_DELAY_LOADED_DLLS winhttp bcrypt dwmapi oleacc)
+set(KESTRAVON_DELAY_LOADED_DLLS winhttp bcrypt dwmapi oleacc wintrust crypt32)
 set(KESTRAVON_DELAYLOAD_DIR ${CMAKE_BINARY_DIR}/delayload)
 
 find_program(KESTRAVON_DLLTOOL x86_64-w64-mingw32-dlltool REQUIRED)

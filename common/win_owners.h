@@ -1,11 +1,14 @@
-// Every owner of a Windows resource the installer holds: kernel, file, GDI, COM,
-// WinHTTP and CNG handles, and the paired calls (paint, select) that must be undone.
+// Every owner of a Windows resource the installer holds: kernel, file, GDI, COM, WinHTTP,
+// CNG, WinTrust and certificate handles, and the paired calls (paint, select) that must be undone.
 #pragma once
 
 #include <windows.h>
 #include <bcrypt.h>
 #include <objbase.h>
+#include <softpub.h>
+#include <wincrypt.h>
 #include <winhttp.h>
+#include <wintrust.h>
 
 #include <string>
 
@@ -74,6 +77,19 @@ using WinHttpHandle = UniqueWinHandle<HINTERNET, WinHttpCloseHandle>;
 inline void CloseAlgorithmProvider(BCRYPT_ALG_HANDLE provider) { BCryptCloseAlgorithmProvider(provider, 0); }
 using UniqueAlgorithmProvider = UniqueWinHandle<BCRYPT_ALG_HANDLE, CloseAlgorithmProvider>;
 using UniqueHash = UniqueWinHandle<BCRYPT_HASH_HANDLE, BCryptDestroyHash>;
+using UniqueKey = UniqueWinHandle<BCRYPT_KEY_HANDLE, BCryptDestroyKey>;
+
+// The state of a WINTRUST_ACTION_GENERIC_VERIFY_V2 check, ended by a second call with the
+// same data and WTD_STATEACTION_CLOSE; the data must outlive its owner.
+inline void CloseTrustState(WINTRUST_DATA* data) {
+    GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+    data->dwStateAction = WTD_STATEACTION_CLOSE;
+    WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, data);
+}
+using TrustState = UniqueWinHandle<WINTRUST_DATA*, CloseTrustState>;
+
+// A certificate chain built by CertGetCertificateChain.
+using UniqueCertChain = UniqueWinHandle<PCCERT_CHAIN_CONTEXT, CertFreeCertificateChain>;
 
 // Selects an object into a DC and selects the previous one back when it ends.
 class SelectedObject {

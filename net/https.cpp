@@ -141,11 +141,10 @@ bool OpenHttpsRequest(const std::wstring& url, HttpsRequest& https, ErrorText& e
 
     DWORD status = 0;
     DWORD statusSize = sizeof(status);
-    if (WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
-                            WINHTTP_HEADER_NAME_BY_INDEX, &status, &statusSize, WINHTTP_NO_HEADER_INDEX) &&
-        status >= 200 && status <= 299) {
-        return true;
-    }
+    WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
+                        &status, &statusSize, WINHTTP_NO_HEADER_INDEX);
+    https.status = status;
+    if (status >= 200 && status <= 299) return true;
     return Fail(errorText, L"Kestravon server returned HTTP " + DecimalText(status) + L".");
 }
 

@@ -26,6 +26,7 @@ struct RedirectTrace {
 // request handle holds the trace's address.
 struct HttpsRequest {
     RedirectTrace trace;
+    DWORD status = 0;  // the HTTP status received, 0 until a response head arrived
     WinHttpHandle root;
     WinHttpHandle connection;
     WinHttpHandle request;
@@ -36,7 +37,8 @@ struct HttpsRequest {
 };
 
 bool CrackUrl(const std::wstring& url, UrlParts& parts);
-// Opens, sends and checks one GET; true when a 2xx head has arrived.
+// Opens, sends and checks one GET; true when a 2xx head has arrived. `status` then tells
+// a refusal by the server (non-zero) from a network failure.
 bool OpenHttpsRequest(const std::wstring& url, HttpsRequest& https, ErrorText& errorText);
 // The response's Content-Length, 0 when absent or unusable.
 std::uint64_t QueryContentLength(HINTERNET request);

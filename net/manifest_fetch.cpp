@@ -1,15 +1,32 @@
-// Fetches the release manifest into memory, refusing bodies over 1 MiB.
+// Fetches the release manifest into memory, refusing bodies over 1 MiB, and its signature
+// file, refusing bodies over 1 KiB.
 #include "net/manifest_fetch.h"
 
 #include <vector>
 
 #include "net/https.h"
+#include "net/manifest_signature.h"
+#include "net/signature_text.h"
 
-bool FetchManifest(const std::wstring& url, std::string& body, ErrorText& errorText) {
+namespace {
+
+// Why a fetch of a small body stopped without a failure of its own.
+enum class Refusal {
+    None,      // a network failure: the HTTPS layer's sentence is written
+    Status,    // the server answered other than 2xx ("... returned HTTP <n>." is written)
+    TooLarge,  // the body would pass the limit; nothing is written
+};
+
+// Fetches `url` into `body`, at most `limit` bytes, which it never grows past.
+bool FetchSmallBody(const std::wstring& url, std::size_t limit, std::string& body, Refusal& refusal,
+                    ErrorText& errorText) {
     constexpr DWORD ReadBufferBytes = 16384;
     HttpsRequest https;
-    if (!OpenHttpsRequest(url, https, errorText)) return false;
-
+    refusal = Refusal::None;
+    if (!OpenHttpsRequest(url, https, errorText)) {
+        if (https.status != 0) refusal = Refusal::Status;
+        return false;
+    }
     body.clear();
     std::vector<char> buffer(ReadBufferBytes, '\0');
     for (;;) {
@@ -19,7 +36,25 @@ bool FetchManifest(const std::wstring& url, std::string& body, ErrorText& errorT
         }
         if (read == 0) return true;
         // Tested before appending, so the body never grows past the limit.
-        if (body.size() + read > MaxManifestBytes) return Fail(errorText, L"Kestravon manifest is unexpectedly large.");
+        if (body.size() + read > limit) {
+            refusal = Refusal::TooLarge;
+            return false;
+        }
         body.append(buffer.data(), read);
     }
+}
+
+}  // namespace
+
+bool FetchManifest(const std::wstring& url, std::string& body, ErrorText& errorText) {
+    Refusal refusal = Refusal::None;
+    if (FetchSmallBody(url, MaxManifestBytes, body, refusal, errorText)) return true;
+    return refusal == Refusal::TooLarge ? Fail(errorText, L"Kestravon manifest is unexpectedly large.") : false;
+}
+
+bool FetchManifestSignature(const std::wstring& url, std::string& text, ErrorText& errorText) {
+    // A server that refuses the request, or sends more than a signature file holds, has none to give.
+    Refusal refusal = Refusal::None;
+    if (FetchSmallBody(url, MaxSignatureTextBytes, text, refusal, errorText)) return true;
+    return refusal == Refusal::None ? false : Fail(errorText, ManifestNotSigned);
 }

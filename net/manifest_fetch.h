@@ -1,4 +1,4 @@
-// Downloads the release manifest into memory, at most 1 MiB.
+// Downloads the release manifest into memory, at most 1 MiB, and its signature file.
 #pragma once
 
 #include <string>
@@ -8,3 +8,7 @@
 constexpr std::size_t MaxManifestBytes = 1048576;
 
 bool FetchManifest(const std::wstring& url, std::string& body, ErrorText& errorText);
+// The signature file at `url` (the manifest's URL + ".sig"), at most 1 KiB. A refusal by the
+// server or a larger body means the manifest is not signed; network failures keep the
+// HTTPS layer's sentences.
+bool FetchManifestSignature(const std::wstring& url, std::string& text, ErrorText& errorText);

@@ -8,26 +8,38 @@
 #include "common/win_owners.h"
 #include "net/download.h"
 #include "net/manifest_fetch.h"
+#include "net/manifest_signature.h"
 #include "pipeline/manifest.h"
 #include "pipeline/utf8.h"
 #include "service_host.h"
 #include "setup/locations.h"
 #include "setup/run_setup.h"
+#include "setup/setup_publisher.h"
 
-const wchar_t ManifestUrl[] = L"https://" KESTRAVON_SERVICE_HOST_W L"/api/v1/launcher/installer/windows-x86_64";
+#define KESTRAVON_MANIFEST_URL_W L"https://" KESTRAVON_SERVICE_HOST_W L"/api/v1/launcher/installer/windows-x86_64"
+const wchar_t ManifestUrl[] = KESTRAVON_MANIFEST_URL_W;
+const wchar_t ManifestSignatureUrl[] = KESTRAVON_MANIFEST_URL_W L".sig";
 
 namespace {
 
 void ReportDownloadPercent(void* report, int percent) { PostProgress(*static_cast<RunReport*>(report), percent); }
 
+// With a release key, no byte of the manifest is parsed before its signature checks out.
+bool CheckManifestSignature(const std::string& body, const ReleasePins& pins, ErrorText& errorText) {
+    if (!pins.releaseKey) return true;
+    std::string signature;
+    return FetchManifestSignature(ManifestSignatureUrl, signature, errorText) &&
+           VerifyManifestSignature(body, signature, pins.releaseKey, errorText);
+}
+
 // Every path ends with exactly one final message, posted last.
-void RunInstallation(const std::wstring& installFolder, RunReport& report) {
+void RunInstallation(const std::wstring& installFolder, const ReleasePins& pins, RunReport& report) {
     PostStatus(report, L"Preparing setup", L"Checking installation files...");
     PostProgress(report, 2);
 
     std::string body;
     ErrorText errorText;
-    if (!FetchManifest(ManifestUrl, body, errorText)) {
+    if (!FetchManifest(ManifestUrl, body, errorText) || !CheckManifestSignature(body, pins, errorText)) {
         PostFailure(report, errorText.sentence);
         return;
     }
@@ -61,10 +73,13 @@ void RunInstallation(const std::wstring& installFolder, RunReport& report) {
             return;
         }
         downloaded.reset(std::move(downloadedPath));
-        PostProgress(report, 88);
-        PostStatus(report, L"Installing Kestravon", L"Installing to your selected folder...");
-        DWORD exitCode = 0;
-        setupSucceeded = RunSetup(path, installFolder, exitCode, errorText);
+        // A refused publisher leaves setupSucceeded false: the file is gone before the failure is posted.
+        if (!pins.setupPublisher || CheckSetupPublisher(verified.get(), path, pins.setupPublisher, errorText)) {
+            PostProgress(report, 88);
+            PostStatus(report, L"Installing Kestravon", L"Installing to your selected folder...");
+            DWORD exitCode = 0;
+            setupSucceeded = RunSetup(path, installFolder, exitCode, errorText);
+        }
     }
     if (!setupSucceeded) {
         PostFailure(report, errorText.sentence);
@@ -82,7 +97,7 @@ void RunInstallation(const std::wstring& installFolder, RunReport& report) {
 void InstallWorker(InstallRun* run) {
     std::unique_ptr<InstallRun> owned(run);
     try {
-        RunInstallation(owned->installFolder, owned->report);
+        RunInstallation(owned->installFolder, owned->pins, owned->report);
     } catch (...) {
         // Exhausted memory or anything else unexpected: still end the run, so the window
         // never stays on "Installing...".

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the installer for a local demo release service and starts it.
+# Builds the installer for a local demo release service and starts it: a release build
+# pinned to a demo release key and a demo publisher, against a signed demo release.
 #
 # Needs root (private network namespace). With a DISPLAY the window appears there and
 # the script returns the installer's exit code once you close it. Without one it
@@ -8,7 +9,10 @@
 # installation succeeded, the installer exited 0 and the demo app was started.
 #
 # The release service, the names kestravon.test and the test CA exist only inside
-# the namespace and the build tree's Wine prefix; nothing on the host changes.
+# the namespace and the build tree's Wine prefix; nothing on the host changes. The demo
+# release key and code-signing certificate are made on the first run and kept in
+# build/demo-trust (throwaway: the certificate is self-signed, which Wine 8 accepts and
+# Windows would not).
 # The installation goes into the default folder of a copy-on-write view of that
 # prefix, so it vanishes when the run ends: what is checked is read before that.
 set -euo pipefail
@@ -17,6 +21,9 @@ source_dir=$PWD
 build=$source_dir/build/windows-test
 release=$source_dir/build/demo-release
 shots=$source_dir/build/demo
+trust=$source_dir/build/demo-trust
+pinned=$source_dir/build/demo-installer
+publisher="Kestravon Demo Publisher"
 
 # Where the window paints, read from its own headers: the centre of a rectangle of
 # app/layout.h as "x y", a colour of app/palette.h as "r,g,b".
@@ -122,7 +129,7 @@ drive_installer() {
 if [ "${1:-}" = --inside ]; then
   # Inside the private namespaces: the service runs, kestravon.test is loopback.
   export WINEPREFIX=$KESTRAVON_HARNESS_STATE/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-  installer=$build/app/KestravonInstaller.exe
+  installer=$pinned/app/KestravonInstaller.exe
   app_dir=$(find "$WINEPREFIX/drive_c/users" -maxdepth 1 -mindepth 1 -type d ! -name Public | head -n 1)/AppData/Roaming/Kestravon
   rm -f "$app_dir/launched.txt"
   rc=0
@@ -135,6 +142,8 @@ if [ "${1:-}" = --inside ]; then
     echo "The demo app was started:"
     iconv -f UTF-16LE -t UTF-8 "$app_dir/launched.txt" | tr -d '\r' | sed 's/^/    /'
   fi
+  echo "What the installer fetched:"
+  sed -n 's/.*"path": "\([^"]*\)".*/    \1/p' "$KESTRAVON_SERVICE_DIR/requests.jsonl" 2>/dev/null || true
   exit "$rc"
 fi
 
@@ -144,20 +153,43 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 scripts/install-deps.sh
 jobs=$(nproc)
+
+# Once: the demo's release key pair and code-signing certificate, kept for later runs
+# (tools/publish/README.md, steps 1 and 2, with a self-signed certificate).
+if [ ! -f "$trust/codesign.crt" ]; then
+  rm -rf "$trust"
+  mkdir -p "$trust"
+  (umask 077 && openssl genpkey -algorithm EC -pkeyopt ec_paramgen_curve:P-256 -out "$trust/release-key.pem")
+  openssl pkey -in "$trust/release-key.pem" -pubout -out "$trust/release-key.pub.pem"
+  (umask 077 && openssl req -x509 -newkey rsa:2048 -nodes -sha256 -days 3650 -keyout "$trust/codesign.key" \
+    -out "$trust/codesign.tmp" -subj "/CN=$publisher" -addext "keyUsage=critical,digitalSignature" \
+    -addext "extendedKeyUsage=codeSigning" 2>/dev/null)
+  mv "$trust/codesign.tmp" "$trust/codesign.crt"
+  echo "Made the demo release key and code-signing certificate in $trust"
+fi
+
 cmake --preset windows-test >/dev/null
-cmake --build --preset windows-test -j "$jobs" --target KestravonInstaller kestravon_standins trust_ca
+cmake --build --preset windows-test -j "$jobs" --target kestravon_standins trust_ca
 cmake --preset native >/dev/null
 cmake --build --preset native -j "$jobs" --target kestravon-publish
+# The installer as released (the windows preset), for the demo host and pinned to both.
+cmake --preset windows -B "$pinned" -DKESTRAVON_SERVICE_HOST=kestravon.test \
+  -DKESTRAVON_RELEASE_KEY="$trust/release-key.pub.pem" -DKESTRAVON_SETUP_PUBLISHER="$publisher" >/dev/null
+cmake --build "$pinned" -j "$jobs" --target KestravonInstaller
 
 export KESTRAVON_HARNESS_STATE=$build/harness KESTRAVON_BUILD_DIR=$build KESTRAVON_SOURCE_DIR=$source_dir
 tests/harness/prepare-prefix.sh
 
-# The demo release: the NSIS demo setup and the manifest that names it.
+# The demo release: the NSIS demo setup signed by the demo publisher, and the manifest
+# that names it with its signature (tools/publish/README.md, steps 2 and 4).
 rm -rf "$release"
 mkdir -p "$release/files"
-cp "$build/standins/kestravon-setup.exe" "$release/files/KestravonSetup.exe"
+tools/publish/sign.sh --cert "$trust/codesign.crt" --key "$trust/codesign.key" --ca "$trust/codesign.crt" \
+  --name "Kestravon Setup" "$build/standins/kestravon-setup.exe" "$release/files/KestravonSetup.exe"
 build/native/tools/publish/kestravon-publish --url https://kestravon.test/files/KestravonSetup.exe \
-  --version 1.0.0 --setup "$release/files/KestravonSetup.exe" --out "$release/manifest.json"
+  --version 1.0.0 --setup "$release/files/KestravonSetup.exe" --out "$release/manifest.json" \
+  --sign-key "$trust/release-key.pem"
+echo "Installer pinned to $trust/release-key.pub.pem and \"$publisher\": $pinned/app/KestravonInstaller.exe"
 
 xvfb_state=""
 if [ -z "${DISPLAY:-}" ]; then

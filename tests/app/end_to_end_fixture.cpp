@@ -21,8 +21,8 @@ void EndToEndTest::ClearInstallFolder() {
     }
 }
 
-HWND EndToEndTest::StartIdle(ChildProcess& child) {
-    if (!StartInstaller(child, L"", SW_SHOWNORMAL)) return nullptr;
+HWND EndToEndTest::StartIdle(ChildProcess& child, bool pinned) {
+    if (!StartInstaller(child, L"", SW_SHOWNORMAL, InstallerExePath(pinned))) return nullptr;
     HWND window = WaitForInstallerWindow(child.info.dwProcessId, child.info.hProcess);
     if (!window) return nullptr;
     SetForegroundWindow(window);
@@ -32,8 +32,8 @@ HWND EndToEndTest::StartIdle(ChildProcess& child) {
     return window;
 }
 
-HWND EndToEndTest::StartAndPressInstall(ChildProcess& child) {
-    HWND window = StartIdle(child);
+HWND EndToEndTest::StartAndPressInstall(ChildProcess& child, bool pinned) {
+    HWND window = StartIdle(child, pinned);
     if (window) ClickAt(window, MainButtonRect);
     return window;
 }

@@ -15,11 +15,11 @@ protected:
     void SetUp() override;
     // Removes what an earlier installation left in `folder`.
     void ClearInstallFolder();
-    // Starts the installer, checks the idle screen and presses "Install Kestravon";
-    // the window, or null when it did not appear.
-    HWND StartAndPressInstall(ChildProcess& child);
+    // Starts the installer (or the pinned test build), checks the idle screen and presses
+    // "Install Kestravon"; the window, or null when it did not appear.
+    HWND StartAndPressInstall(ChildProcess& child, bool pinned = false);
     // Starts the installer and waits for its idle screen; the window or null.
-    HWND StartIdle(ChildProcess& child);
+    HWND StartIdle(ChildProcess& child, bool pinned = false);
 
     std::wstring folder;
     std::string setup;

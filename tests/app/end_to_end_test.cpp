@@ -15,6 +15,7 @@
 #include "tests/app/live_installer.h"
 #include "tests/app/release_support.h"
 #include "tests/app/screen_text.h"
+#include "tests/net/service_client.h"
 
 namespace {
 
@@ -55,6 +56,27 @@ TEST_F(EndToEndTest, DoneOpensTheInstalledApplicationOnlyWithTheOptionOn) {
             EXPECT_FALSE(WaitForFile(report, 3000)) << "opened although the option was off";
         }
     }
+}
+
+// The installer pinned to the test release key and publisher fetches the manifest's
+// signature and installs the signed release.
+TEST_F(EndToEndTest, APinnedInstallerInstallsTheSignedRelease) {
+    ASSERT_TRUE(PublishSignedRelease());
+    ClearRecordedRequests();
+    ChildProcess child;
+    HWND window = StartAndPressInstall(child, true);
+    ASSERT_NE(window, nullptr);
+
+    ASSERT_TRUE(WaitForText(window, MainButton(L"Done"), 120000)) << "no success screen within two minutes";
+    EXPECT_TRUE(FileExists(JoinPath(folder, L"kestravon.exe")));
+    std::vector<std::string> paths;
+    for (const ServiceRequest& request : RecordedRequests()) paths.push_back(request.path);
+    const std::vector<std::string> expected = {"/api/v1/launcher/installer/windows-x86_64",
+                                               "/api/v1/launcher/installer/windows-x86_64.sig",
+                                               "/files/KestravonSetup.exe"};
+    EXPECT_EQ(paths, expected);
+    ClickAt(window, MainButtonRect);  // "Done"
+    ExpectExitsWithZero(child);
 }
 
 TEST_F(EndToEndTest, ADigestMismatchEndsOnTheFailureScreen) {

@@ -54,6 +54,9 @@ const StubCase StubCases[] = {
     {"dwmapi.dll", "DwmDefWindowProc", true, 0, true, ERROR_MOD_NOT_FOUND},
     // An LRESULT: the window procedure takes it as a failure only if it is negative in 64 bits.
     {"oleacc.dll", "LresultFromObject", true, HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND), false, NoLastError},
+    {"wintrust.dll", "WinVerifyTrust", true, HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND), true, NoLastError},
+    {"wintrust.dll", "WTHelperProvDataFromStateData", false, 0, false, ERROR_PROC_NOT_FOUND},
+    {"crypt32.dll", "CertGetCertificateChain", true, 0, false, ERROR_MOD_NOT_FOUND},
 };
 
 TEST(DelayLoadFailureStub, FailsEachCallTheWayThatFunctionReportsFailure) {

@@ -7,6 +7,8 @@ __declspec(dllexport) void* WinHttpOpen(void) { return NULL; }
 __declspec(dllexport) LONG BCryptOpenAlgorithmProvider(void) { return (LONG)0xC0000001L; }
 __declspec(dllexport) LONG DwmSetWindowAttribute(void) { return (LONG)0x80004005L; }
 __declspec(dllexport) UINT GetRoleTextW(void) { return 0; }
+__declspec(dllexport) LONG WinVerifyTrust(void) { return (LONG)0x80004005L; }
+__declspec(dllexport) BOOL CryptBinaryToStringA(void) { return FALSE; }
 
 static void LeaveMarker(HINSTANCE self) {
     WCHAR folder[MAX_PATH];

@@ -1,6 +1,6 @@
-// Run by planting_test.sh (mode install): a whole installation by the installer copy that
-// lies beside planted system DLLs, started in a planted working directory; the script
-// then checks that no plant was loaded.
+// Run by planting_test.sh (mode install): a whole installation of the signed test release by
+// a copy of the pinned installer that lies beside planted system DLLs, started in a planted
+// working directory; the script then checks that no plant was loaded.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -20,7 +20,7 @@ TEST_F(EndToEndTest, AWholeInstallationBesidePlantedDllsSucceeds) {
     const std::wstring installer = HostPathFromEnvironment(L"KESTRAVON_PLANT_INSTALLER");
     const std::wstring cwd = HostPathFromEnvironment(L"KESTRAVON_PLANT_CWD");
     ASSERT_FALSE(installer.empty() || cwd.empty()) << "run through planting_test.sh (ctest dll.planting.install)";
-    ASSERT_TRUE(PublishRelease(setup, Sha256Hex(setup)));
+    ASSERT_TRUE(PublishSignedRelease());
 
     ChildProcess child;
     // It inherits our environment: Wine 8 takes WINEDLLOVERRIDES from the launching

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Plants one marker-writing DLL as winhttp, bcrypt, dwmapi, oleacc, version and uxtheme.dll
+# Plants one marker-writing DLL as winhttp, bcrypt, dwmapi, oleacc, wintrust, crypt32, version and uxtheme.dll
 # beside a program and in its working directory, tells Wine to prefer native copies
 # of those names, and checks which got loaded.
 #   planting_test.sh <plant.dll> <control.exe> <mode> <program.exe> [close_runner.exe]
@@ -16,7 +16,7 @@ set -euo pipefail
 plant=$1 control=$2 mode=$3 program=$4 runner=${5:-}
 here=$(cd "$(dirname "$0")" && pwd)
 state=${KESTRAVON_HARNESS_STATE:?}
-names=(winhttp bcrypt dwmapi oleacc version uxtheme)
+names=(winhttp bcrypt dwmapi oleacc wintrust crypt32 version uxtheme)
 
 work=$(mktemp -d "$state/planting.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -33,7 +33,7 @@ cp "$control" "$program" "$work/bin/"
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 export KESTRAVON_PLANT_MARKERS
 KESTRAVON_PLANT_MARKERS=$(windows_path "$work/markers")
-export WINEDLLOVERRIDES="winhttp,bcrypt,dwmapi,oleacc,version,uxtheme=n,b;mscoree,mshtml="
+export WINEDLLOVERRIDES="winhttp,bcrypt,dwmapi,oleacc,wintrust,crypt32,version,uxtheme=n,b;mscoree,mshtml="
 wine_run() { (cd "$work/cwd" && "$here/../harness/wine-run.sh" "$@"); }
 markers() { (cd "$work/markers" && ls -1 2>/dev/null | sort | tr '\n' ' '); }
 
@@ -59,11 +59,12 @@ rm -f "$work/markers"/*
 # TLS connection Wine's winhttp loads Wine's crypt32, whose import of bcrypt.dll Wine 8
 # resolves through the executable's folder; Windows resolves it within System32.
 # bcrypt.dll stays planted there, with Wine's default order; the probe and the
-# start-and-close run check it with the override.
+# start-and-close run check it with the override. The same holds for crypt32.dll, which
+# Wine's winhttp imports for that connection.
 if [ "$mode" = installer ]; then
-  export WINEDLLOVERRIDES="winhttp,bcrypt,dwmapi,oleacc,uxtheme=n,b;mscoree,mshtml="
+  export WINEDLLOVERRIDES="winhttp,bcrypt,dwmapi,oleacc,wintrust,crypt32,uxtheme=n,b;mscoree,mshtml="
 elif [ "$mode" = install ]; then
-  export WINEDLLOVERRIDES="winhttp,dwmapi,oleacc,uxtheme=n,b;mscoree,mshtml="
+  export WINEDLLOVERRIDES="winhttp,dwmapi,oleacc,wintrust,uxtheme=n,b;mscoree,mshtml="
 fi
 
 status=0

@@ -1,12 +1,17 @@
 // Built like the installer (its entry point and delay-load libraries), this program
 // binds every library the installer may bind and checks that each copy came from
 // System32 and works. Exit code 0 when all did; otherwise the number of the failed
-// check, also written to standard error.
+// check, also written to standard error. crypt32 comes before wintrust, as in an
+// installation: Wine resolves wintrust's own import of crypt32 through the
+// executable's folder.
 #include <windows.h>
 #include <bcrypt.h>
 #include <dwmapi.h>
+#include <softpub.h>
+#include <wincrypt.h>
 #include <winhttp.h>
 #include <oleacc.h>
+#include <wintrust.h>
 
 #include <cstdio>
 #include <cstring>
@@ -78,6 +83,28 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     }
     if (!LoadLibraryW(L"uxtheme.dll") || !LoadedFromSystem32(L"uxtheme.dll")) {
         return Fail(7, "uxtheme.dll is not the System32 copy");
+    }
+
+    char base64[8] = {};
+    DWORD length = sizeof base64;
+    const DWORD flags = CRYPT_STRING_BASE64 | CRYPT_STRING_NOCRLF;
+    if (!CryptBinaryToStringA(reinterpret_cast<const BYTE*>("abc"), 3, flags, base64, &length) ||
+        std::strcmp(base64, "YWJj") != 0 || !LoadedFromSystem32(L"crypt32.dll")) {
+        return Fail(10, "crypt32.dll is not the working System32 copy");
+    }
+    // This program carries no signature, which the real WinVerifyTrust reports.
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    WINTRUST_FILE_INFO file{sizeof(file), self, nullptr, nullptr};
+    WINTRUST_DATA data{};
+    data.cbStruct = sizeof(data);
+    data.dwUIChoice = WTD_UI_NONE;
+    data.dwUnionChoice = WTD_CHOICE_FILE;
+    data.pFile = &file;
+    GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+    if (WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data) != TRUST_E_NOSIGNATURE ||
+        !LoadedFromSystem32(L"wintrust.dll")) {
+        return Fail(11, "wintrust.dll is not the working System32 copy");
     }
     return 0;
 }

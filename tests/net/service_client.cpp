@@ -111,6 +111,12 @@ std::wstring ServiceDir() { return HostPathFromEnvironment(L"KESTRAVON_SERVICE_D
 
 bool WriteManifest(const std::string& body) { return WriteWholeFile(ServiceDir() + L"\\manifest.json", body); }
 
+bool WriteManifestSignature(const std::string& body) {
+    return WriteWholeFile(ServiceDir() + L"\\manifest.json.sig", body);
+}
+
+void RemoveManifestSignature() { DeleteFileW((ServiceDir() + L"\\manifest.json.sig").c_str()); }
+
 bool WriteServedFile(const std::wstring& name, const std::string& body) {
     return WriteWholeFile(ServiceDir() + L"\\files\\" + name, body);
 }

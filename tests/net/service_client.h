@@ -26,6 +26,10 @@ std::wstring ServiceDir();
 // Writes <service-dir>/manifest.json, or <service-dir>/files/<name>.
 bool WriteManifest(const std::string& body);
 bool WriteServedFile(const std::wstring& name, const std::string& body);
+// Writes <service-dir>/manifest.json.sig, served at the manifest's path + ".sig"; removing
+// it makes that path answer 404.
+bool WriteManifestSignature(const std::string& body);
+void RemoveManifestSignature();
 
 // Every request logged so far, oldest first; and forgetting them.
 std::vector<ServiceRequest> RecordedRequests();

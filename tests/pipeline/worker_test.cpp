@@ -12,6 +12,7 @@
 
 #include "pipeline/messages.h"
 #include "pipeline/worker.h"
+#include "release_trust.h"  // the test pins (tests/setup/standins)
 #include "setup/locations.h"
 #include "tests/net/service_client.h"
 #include "tests/pipeline/worker_test_support.h"
@@ -28,6 +29,12 @@ const std::wstring SizeMismatch = L"failed:Installer size did not match the publ
 const std::wstring SetupFailed = L"failed:Setup stopped with code 3.";
 const std::wstring CannotStart = L"failed:Could not start the Kestravon installer.";
 const std::wstring CannotSave = L"failed:Could not save the installer to disk.";
+const std::wstring NotSigned = L"failed:Security check failed: release manifest is not signed.";
+const std::wstring SignatureMismatch = L"failed:Security check failed: release manifest signature did not match.";
+const std::wstring WrongPublisher =
+    L"failed:Security check failed: installer is not signed by Kestravon Test Publisher.";
+const char SignaturePath[] = "/api/v1/launcher/installer/windows-x86_64.sig";
+const ReleasePins BothPinned{KESTRAVON_RELEASE_KEY, KESTRAVON_SETUP_PUBLISHER};
 
 // Runs hold_probe.exe in its probe role against `file` from a process of its own and
 // returns its report ("write=<error> rename=<error> delete=<error> read=<error>").
@@ -66,10 +73,11 @@ protected:
         DeleteFileW(tempInstaller_.c_str());
     }
 
-    std::vector<std::wstring> RunWorker() {
+    std::vector<std::wstring> RunWorker(const ReleasePins& pins = {}) {
         const std::wstring folder = installFolder_;
         const RunReport report = recorder_.report;
-        return RunOnWorkerThread(recorder_, [folder, report] { InstallWorker(new InstallRun{folder, report}); });
+        return RunOnWorkerThread(recorder_,
+                                 [folder, report, pins] { InstallWorker(new InstallRun{folder, report, pins}); });
     }
 
     // Notes whether the downloaded file exists as each message of `message` and `percent` arrives.
@@ -393,6 +401,95 @@ TEST_F(InstallWorkerTest, NobodyCanChangeTheSetupProgramWhileItRuns) {
     EXPECT_EQ(probed, "write=" + refused + " rename=" + refused + " delete=" + refused + " read=0");
     EXPECT_EQ(existedAt98, std::vector<bool>{false}) << "deleted once the setup has exited";
     EXPECT_FALSE(FileExists(tempInstaller_));
+}
+
+// The signed test release with both pins: the signature is fetched before anything is
+// parsed, and the setup signed by the pinned publisher runs.
+TEST_F(InstallWorkerTest, SignedReleaseInstallsWithBothPins) {
+    ASSERT_TRUE(WriteServedFile(L"KestravonSetup.exe", ReadWholeFile(StandinPath(L"kestravon-setup-publisher.exe"))));
+    ASSERT_TRUE(WriteManifest(ReadWholeFile(StandinPath(L"signed-release\\manifest.json"))));
+    ASSERT_TRUE(WriteManifestSignature(ReadWholeFile(StandinPath(L"signed-release\\manifest.json.sig"))));
+    std::vector<std::wstring> lines = RunWorker(BothPinned);
+    TakeChunkPercents(lines);
+    const std::vector<std::wstring> expected = {Checking,      L"progress:2",  Downloading, L"progress:5",
+                                                L"progress:88", Installing,    L"progress:98", Finishing,
+                                                L"progress:100", L"succeeded"};
+    EXPECT_EQ(lines, expected);
+    EXPECT_TRUE(Installed());
+    EXPECT_EQ(RequestPaths(), (std::vector<std::string>{ManifestPath, SignaturePath, "/files/KestravonSetup.exe"}));
+}
+
+// A manifest without a valid signature by the release key: refused with its sentence
+// before it is parsed, and nothing is downloaded.
+TEST_F(InstallWorkerTest, ManifestWithoutAValidSignatureIsRefused) {
+    const std::string manifest = ReadWholeFile(StandinPath(L"signed-release\\manifest.json"));
+    const std::string signature = ReadWholeFile(StandinPath(L"signed-release\\manifest.json.sig"));
+    const std::string otherKey = ReadWholeFile(StandinPath(L"signed-release\\other-key.sig"));
+    ASSERT_FALSE(manifest.empty() || signature.empty() || otherKey.empty()) << "build the kestravon_standins target";
+    std::string changed = manifest;
+    changed[changed.find("\"1.0.0\"") + 5] = '1';  // still a valid manifest, of version 1.0.1
+    struct Row {
+        const char* name;
+        std::string manifest;
+        bool served;  // false: the signature answers 404
+        std::string signature;
+        std::wstring failure;
+    };
+    const Row rows[] = {
+        {"no signature", manifest, false, "", NotSigned},
+        {"empty", manifest, true, "", NotSigned},
+        {"over 1 KiB", manifest, true, signature + std::string(1025 - signature.size(), ' '), NotSigned},
+        {"not base64", manifest, true, std::string(86, '*') + "==", NotSigned},
+        {"63 bytes", manifest, true, std::string(84, 'A'), NotSigned},
+        {"another key", manifest, true, otherKey, SignatureMismatch},
+        {"manifest changed after signing", changed, true, signature, SignatureMismatch},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        recorder_.messages.clear();
+        ClearRecordedRequests();
+        ASSERT_TRUE(WriteManifest(row.manifest));
+        if (row.served) {
+            ASSERT_TRUE(WriteManifestSignature(row.signature));
+        } else {
+            RemoveManifestSignature();
+        }
+        EXPECT_EQ(RunWorker(BothPinned), (std::vector<std::wstring>{Checking, L"progress:2", row.failure}));
+        EXPECT_EQ(RequestPaths(), (std::vector<std::string>{ManifestPath, SignaturePath}));
+    }
+}
+
+// A setup not signed by the pinned publisher, whose digest the manifest matches: refused
+// after the download, the file gone before the failure arrives, and the setup never ran.
+TEST_F(InstallWorkerTest, SetupNotSignedByThePublisherNeverRuns) {
+    std::string changed = ReadWholeFile(StandinPath(L"kestravon-setup-publisher.exe"));
+    ASSERT_GT(changed.size(), 0x1000u) << "build the kestravon_standins target";
+    changed[0x1000] = static_cast<char>(changed[0x1000] ^ 1);  // in .text: the signed digest breaks
+    struct Row {
+        const char* name;
+        std::string setup;
+    };
+    const Row rows[] = {
+        {"unsigned", ReadWholeFile(StandinPath(L"kestravon-setup.exe"))},
+        {"another publisher", ReadWholeFile(StandinPath(L"kestravon-setup-other-publisher.exe"))},
+        {"changed after signing", changed},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        recorder_.messages.clear();
+        ASSERT_TRUE(WriteServedFile(L"KestravonSetup.exe", row.setup));
+        ASSERT_TRUE(WriteManifest(ManifestJson("https://kestravon.test/files/KestravonSetup.exe", Sha256Hex(row.setup),
+                                               row.setup.size())));
+        std::vector<bool> existedAtFailure;
+        WatchFileOn(WM_APP_FAILED, 0, existedAtFailure);
+        std::vector<std::wstring> lines = RunWorker(ReleasePins{nullptr, KESTRAVON_SETUP_PUBLISHER});
+        TakeChunkPercents(lines);
+        const std::vector<std::wstring> expected = {Checking, L"progress:2", Downloading, L"progress:5", WrongPublisher};
+        EXPECT_EQ(lines, expected);
+        EXPECT_EQ(existedAtFailure, std::vector<bool>{false});
+        EXPECT_FALSE(FileExists(tempInstaller_));
+        EXPECT_FALSE(Installed());
+    }
 }
 
 }  // namespace

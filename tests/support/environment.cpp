@@ -37,7 +37,9 @@ std::wstring BuildTreePath(const std::wstring& relative) {
 
 std::wstring StandinPath(const std::wstring& name) { return BuildTreePath(L"standins/" + name); }
 
-std::wstring InstallerExePath() { return BuildTreePath(L"app/KestravonInstaller.exe"); }
+std::wstring InstallerExePath(bool pinned) {
+    return BuildTreePath(pinned ? L"tests/app/pinned/KestravonInstaller.exe" : L"app/KestravonInstaller.exe");
+}
 
 // An empty value reads as unset, so it is put back as unset.
 ScopedEnvironment::ScopedEnvironment(const wchar_t* name, const wchar_t* value)

@@ -13,8 +13,8 @@ std::wstring HostPathFromEnvironment(const wchar_t* name);
 std::wstring BuildTreePath(const std::wstring& relative);
 // A stand-in program from the build tree's standins folder.
 std::wstring StandinPath(const std::wstring& name);
-// The built KestravonInstaller.exe.
-std::wstring InstallerExePath();
+// The built KestravonInstaller.exe, or the pinned test build of it.
+std::wstring InstallerExePath(bool pinned = false);
 
 // Sets an environment variable of this process (null: unset) for one scope, then puts
 // the old value back.

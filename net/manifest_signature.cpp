@@ -1,0 +1,50 @@
+// The release manifest's ECDSA P-256 signature, verified with CNG against the built-in key.
+#include "net/manifest_signature.h"
+
+#include <cstring>
+
+#include "common/win_owners.h"
+#include "net/signature_text.h"
+
+namespace {
+
+bool Failed(NTSTATUS status) { return status < 0; }
+
+// A step that fails leaves the signature unverified: the manifest is refused with the
+// mismatch sentence, the code telling a broken platform from a wrong signature.
+bool NoMatch(ErrorText& errorText, NTSTATUS status) {
+    return Fail(errorText, L"Security check failed: release manifest signature did not match.",
+                static_cast<DWORD>(status));
+}
+
+}  // namespace
+
+bool VerifyManifestSignature(const std::string& body, const std::string& signatureText,
+                             const unsigned char* releaseKey, ErrorText& errorText) {
+    unsigned char signature[64] = {};
+    if (!DecodeSignatureText(signatureText, signature)) return Fail(errorText, ManifestNotSigned);
+
+    // BCRYPT_SHA256_ALG_HANDLE (Windows 10), which MinGW's bcrypt.h does not name yet.
+    const auto sha256 = reinterpret_cast<BCRYPT_ALG_HANDLE>(0x41);
+    unsigned char digest[32] = {};
+    NTSTATUS status = BCryptHash(sha256, nullptr, 0, reinterpret_cast<PUCHAR>(const_cast<char*>(body.data())),
+                                 static_cast<ULONG>(body.size()), digest, sizeof(digest));
+    if (Failed(status)) return NoMatch(errorText, status);
+
+    // An ECC public key blob: its header, then X and Y.
+    struct {
+        BCRYPT_ECCKEY_BLOB header;
+        unsigned char point[64];
+    } blob{{BCRYPT_ECDSA_PUBLIC_P256_MAGIC, 32}, {}};
+    std::memcpy(blob.point, releaseKey, sizeof(blob.point));
+    UniqueAlgorithmProvider ecdsa;
+    status = BCryptOpenAlgorithmProvider(ecdsa.put(), BCRYPT_ECDSA_P256_ALGORITHM, nullptr, 0);
+    if (Failed(status)) return NoMatch(errorText, status);
+    UniqueKey key;
+    status = BCryptImportKeyPair(ecdsa.get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, key.put(),
+                                 reinterpret_cast<PUCHAR>(&blob), sizeof(blob), 0);
+    if (Failed(status)) return NoMatch(errorText, status);
+    status = BCryptVerifySignature(key.get(), nullptr, digest, sizeof(digest), signature, sizeof(signature), 0);
+    if (Failed(status)) return NoMatch(errorText, status);
+    return true;
+}
