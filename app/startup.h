@@ -5,7 +5,7 @@
 
 #include "res/resource.h"
 
-constexpr wchar_t InstallerWindowClass[] = L"KestravonInstallerWindow";
+inline constexpr wchar_t InstallerWindowClass[] = L"KestravonInstallerWindow";
 inline constexpr wchar_t InstallerWindowTitle[] = L"Kestravon Installer";
 constexpr int AppIconId = IDI_KESTRAVON;
 

@@ -15,9 +15,7 @@ struct ErrorText {
 };
 
 // Replaces sentence and code; returns false, for `return Fail(...)`. Pass GetLastError()
-// as the argument: it is read before the sentence is assigned.
-inline bool Fail(ErrorText& errorText, std::wstring sentence, DWORD code = 0) {
-    errorText.sentence = std::move(sentence);
-    errorText.code = code;
-    return false;
-}
+// as the argument: it is read before the sentence is assigned. A fixed sentence is
+// passed as it stands, so that no call site builds a string of its own.
+bool Fail(ErrorText& errorText, const wchar_t* sentence, DWORD code = 0);
+bool Fail(ErrorText& errorText, std::wstring sentence, DWORD code = 0);

@@ -73,6 +73,10 @@ using ComPtr = UniqueOwner<ComTraits<T>>;
 // WinHTTP session, connection and request handles.
 using WinHttpHandle = UniqueWinHandle<HINTERNET, WinHttpCloseHandle>;
 
+// CNG's SHA-256 provider that needs no opening, BCRYPT_SHA256_ALG_HANDLE (Windows 10),
+// which MinGW's bcrypt.h does not name yet.
+inline BCRYPT_ALG_HANDLE Sha256Algorithm() { return reinterpret_cast<BCRYPT_ALG_HANDLE>(0x41); }
+
 // CNG: an algorithm provider and the hash and key objects made from it.
 inline void CloseAlgorithmProvider(BCRYPT_ALG_HANDLE provider) { BCryptCloseAlgorithmProvider(provider, 0); }
 using UniqueAlgorithmProvider = UniqueWinHandle<BCRYPT_ALG_HANDLE, CloseAlgorithmProvider>;

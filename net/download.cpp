@@ -3,7 +3,6 @@
 #include "net/download.h"
 
 #include <memory>
-#include <vector>
 
 #include "net/https.h"
 #include "net/progress.h"
@@ -15,27 +14,11 @@ constexpr DWORD ReadBufferBytes = 131072;
 
 bool Failed(NTSTATUS status) { return status < 0; }
 
-// The SHA-256 state: the hash object buffer must outlive the hash handle, so it is
-// declared before it.
-struct Sha256 {
-    UniqueAlgorithmProvider provider;
-    std::vector<UCHAR> object;
-    UniqueHash hash;
-};
-
-bool PrepareSha256(Sha256& sha, ErrorText& errorText) {
-    constexpr wchar_t Sentence[] = L"Could not initialize SHA-256 verification.";
-    DWORD objectLength = 0;
-    ULONG written = 0;
-    NTSTATUS status = BCryptOpenAlgorithmProvider(sha.provider.put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0);
-    if (Failed(status)) return Fail(errorText, Sentence, static_cast<DWORD>(status));
-    status = BCryptGetProperty(sha.provider.get(), BCRYPT_OBJECT_LENGTH, reinterpret_cast<PUCHAR>(&objectLength),
-                               sizeof(objectLength), &written, 0);
-    if (Failed(status) || objectLength == 0) return Fail(errorText, Sentence, static_cast<DWORD>(status));
-    sha.object.assign(objectLength, 0);
-    status = BCryptCreateHash(sha.provider.get(), sha.hash.put(), sha.object.data(), objectLength, nullptr, 0, 0);
-    if (Failed(status)) return Fail(errorText, Sentence, static_cast<DWORD>(status));
-    return true;
+// CNG keeps the hash object itself when given no buffer for it.
+bool PrepareSha256(UniqueHash& hash, ErrorText& errorText) {
+    const NTSTATUS status = BCryptCreateHash(Sha256Algorithm(), hash.put(), nullptr, 0, nullptr, 0, 0);
+    if (!Failed(status)) return true;
+    return Fail(errorText, L"Could not initialize SHA-256 verification.", static_cast<DWORD>(status));
 }
 
 // Reads the body to its end and writes each chunk from one buffer.
@@ -131,8 +114,8 @@ bool DownloadInstaller(const std::wstring& url, const std::string& expectedSha25
     if (!written) return Fail(errorText, L"Could not create the temporary installer file.", GetLastError());
     removal.reset(std::move(removalPath));
 
-    Sha256 sha;
-    if (!PrepareSha256(sha, errorText) ||
+    UniqueHash hash;
+    if (!PrepareSha256(hash, errorText) ||
         !StreamBody(https.request.get(), written.get(), buffer.get(), limit, progress, errorText)) {
         return false;
     }
@@ -150,8 +133,8 @@ bool DownloadInstaller(const std::wstring& url, const std::string& expectedSha25
                     nullptr));
     if (!held) return Fail(errorText, L"Could not save the installer to disk.", GetLastError());
     std::uint64_t total = 0;
-    if (!HashHeldFile(held.get(), sha.hash.get(), buffer.get(), total, errorText) ||
-        !CheckDownloaded(sha.hash.get(), expectedSha256, expectedSize, total, errorText)) {
+    if (!HashHeldFile(held.get(), hash.get(), buffer.get(), total, errorText) ||
+        !CheckDownloaded(hash.get(), expectedSha256, expectedSize, total, errorText)) {
         return false;
     }
     SetFilePointerEx(held.get(), LARGE_INTEGER{}, nullptr, FILE_BEGIN);  // left as opened, for later readers

@@ -2,7 +2,6 @@
 #include "net/https.h"
 
 #include <cwchar>
-#include <vector>
 
 #include "common/decimal.h"
 #include "version.h"
@@ -163,8 +162,8 @@ std::wstring QueryFinalUrl(HINTERNET request, const RedirectTrace& trace) {
     DWORD size = 0;
     WinHttpQueryOption(request, WINHTTP_OPTION_URL, nullptr, &size);
     if (size > 0) {
-        std::vector<wchar_t> buffer(size / 2 + 2, L'\0');
-        if (WinHttpQueryOption(request, WINHTTP_OPTION_URL, buffer.data(), &size)) return buffer.data();
+        std::wstring buffer(size / 2 + 2, L'\0');
+        if (WinHttpQueryOption(request, WINHTTP_OPTION_URL, buffer.data(), &size)) return buffer.c_str();
     }
     // Wine 8 answers WINHTTP_OPTION_URL with ERROR_INVALID_PARAMETER: fall back to
     // what the redirect callback saw. Without it nobody knows where the request went.

@@ -2,8 +2,6 @@
 // file, refusing bodies over 1 KiB.
 #include "net/manifest_fetch.h"
 
-#include <vector>
-
 #include "net/https.h"
 #include "net/manifest_signature.h"
 #include "net/signature_text.h"
@@ -28,7 +26,7 @@ bool FetchSmallBody(const std::wstring& url, std::size_t limit, std::string& bod
         return false;
     }
     body.clear();
-    std::vector<char> buffer(ReadBufferBytes, '\0');
+    std::string buffer(ReadBufferBytes, '\0');
     for (;;) {
         DWORD read = 0;
         if (!WinHttpReadData(https.request.get(), buffer.data(), ReadBufferBytes, &read)) {

@@ -24,10 +24,8 @@ bool VerifyManifestSignature(const std::string& body, const std::string& signatu
     unsigned char signature[64] = {};
     if (!DecodeSignatureText(signatureText, signature)) return Fail(errorText, ManifestNotSigned);
 
-    // BCRYPT_SHA256_ALG_HANDLE (Windows 10), which MinGW's bcrypt.h does not name yet.
-    const auto sha256 = reinterpret_cast<BCRYPT_ALG_HANDLE>(0x41);
     unsigned char digest[32] = {};
-    NTSTATUS status = BCryptHash(sha256, nullptr, 0, reinterpret_cast<PUCHAR>(const_cast<char*>(body.data())),
+    NTSTATUS status = BCryptHash(Sha256Algorithm(), nullptr, 0, reinterpret_cast<PUCHAR>(const_cast<char*>(body.data())),
                                  static_cast<ULONG>(body.size()), digest, sizeof(digest));
     if (Failed(status)) return NoMatch(errorText, status);
 

@@ -5,7 +5,7 @@
 
 #include "common/error_text.h"
 
-constexpr wchar_t ManifestNotSigned[] = L"Security check failed: release manifest is not signed.";
+inline constexpr wchar_t ManifestNotSigned[] = L"Security check failed: release manifest is not signed.";
 
 // True when `signatureText` (the signature file as fetched) holds a valid ECDSA P-256
 // signature over SHA-256 of `body`, exactly as received, by `releaseKey`: the key's public

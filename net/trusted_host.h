@@ -5,7 +5,7 @@
 
 #include "service_host.h"
 
-constexpr wchar_t ServiceHost[] = KESTRAVON_SERVICE_HOST_W;
+inline constexpr wchar_t ServiceHost[] = KESTRAVON_SERVICE_HOST_W;
 
 // True when `host`, lower-cased A-Z only, is ServiceHost or "www." + ServiceHost. Portable.
 bool IsTrustedHostName(const std::wstring& host);

@@ -5,7 +5,6 @@
 #include <shlobj.h>
 
 #include <string>
-#include <vector>
 
 #include "common/decimal.h"
 #include "common/win_owners.h"
@@ -17,10 +16,11 @@ constexpr DWORD EnvironmentBufferChars = 32768;  // the largest environment valu
 constexpr DWORD TempPathChars = 260;
 
 std::wstring AppDataFromEnvironment() {
-    std::vector<wchar_t> buffer(EnvironmentBufferChars, L'\0');
+    std::wstring buffer(EnvironmentBufferChars, L'\0');
     const DWORD length = GetEnvironmentVariableW(L"APPDATA", buffer.data(), EnvironmentBufferChars);
     if (length == 0 || length >= EnvironmentBufferChars) return {};
-    return std::wstring(buffer.data());
+    buffer.resize(length);
+    return buffer;
 }
 
 bool MeansNotFound(DWORD error) {

@@ -1,8 +1,6 @@
 // Starts the downloaded setup program with /S /D=<folder>, waits for it and reads its exit code.
 #include "setup/run_setup.h"
 
-#include <vector>
-
 #include "common/decimal.h"
 #include "common/win_owners.h"
 #include "setup/path_rules.h"
@@ -27,10 +25,9 @@ bool RunSetup(const std::wstring& installerPath, const std::wstring& installFold
 
     // The folder is deliberately unquoted and last: the setup program reads /D= to the
     // end of the line, spaces included.
-    const std::wstring commandLine = L"\"" + installerPath + L"\" /S /D=" + TargetFolder(installFolder);
-    // CreateProcessW may write into its command line, so it gets a private copy.
-    std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
-    buffer.push_back(L'\0');
+    // CreateProcessW may write into its command line, so it gets this private, writable
+    // string (its buffer ends in a zero), never a caller's.
+    std::wstring commandLine = L"\"" + installerPath + L"\" /S /D=" + TargetFolder(installFolder);
 
     // A bare file name has no parent; an empty directory names no folder at all, so
     // the setup then inherits ours instead.
@@ -39,7 +36,7 @@ bool RunSetup(const std::wstring& installerPath, const std::wstring& installFold
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(installerPath.c_str(), buffer.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+    if (!CreateProcessW(installerPath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
                         directory.empty() ? nullptr : directory.c_str(), &startup, &info)) {
         return Fail(errorText, L"Could not start the Kestravon installer.", GetLastError());
     }
