@@ -163,7 +163,10 @@ std::wstring QueryFinalUrl(HINTERNET request, const RedirectTrace& trace) {
     WinHttpQueryOption(request, WINHTTP_OPTION_URL, nullptr, &size);
     if (size > 0) {
         std::wstring buffer(size / 2 + 2, L'\0');
-        if (WinHttpQueryOption(request, WINHTTP_OPTION_URL, buffer.data(), &size)) return buffer.c_str();
+        if (WinHttpQueryOption(request, WINHTTP_OPTION_URL, buffer.data(), &size)) {
+            buffer.resize(std::wcslen(buffer.c_str()));  // up to its terminating zero
+            return buffer;
+        }
     }
     // Wine 8 answers WINHTTP_OPTION_URL with ERROR_INVALID_PARAMETER: fall back to
     // what the redirect callback saw. Without it nobody knows where the request went.
