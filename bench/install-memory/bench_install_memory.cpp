@@ -10,6 +10,7 @@
 #include <psapi.h>
 
 #include "app/window.h"
+#include "bench/support/final_message.h"
 #include "pipeline/messages.h"
 #include "tests/net/service_client.h"
 
@@ -30,27 +31,6 @@ Peaks ReadPeaks() {
     GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
     return Peaks{static_cast<double>(counters.PeakWorkingSetSize) / 1048576.0,
                  static_cast<double>(counters.PeakPagefileUsage) / 1048576.0};
-}
-
-// Pumps this thread's queue until the worker's final message; returns its text.
-std::wstring WaitForFinalMessage(unsigned& statuses, unsigned& progresses) {
-    MSG msg{};
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        switch (msg.message) {
-        case WM_APP_STATUS:
-            delete reinterpret_cast<StatusUpdate*>(msg.lParam);
-            ++statuses;
-            break;
-        case WM_APP_PROGRESS: ++progresses; break;
-        case WM_APP_SUCCEEDED: return L"succeeded";
-        case WM_APP_FAILED: {
-            const std::unique_ptr<std::wstring> text(reinterpret_cast<std::wstring*>(msg.lParam));
-            return L"failed: " + (text ? *text : std::wstring());
-        }
-        default: DispatchMessageW(&msg);
-        }
-    }
-    return L"message loop ended";
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "common/win_owners.h"
 #include "net/manifest_fetch.h"
 #include "net/manifest_signature.h"
+#include "bench/support/final_message.h"
 #include "pipeline/messages.h"
 #include "pipeline/worker.h"
 #include "release_trust.h"  // the test pins
@@ -34,24 +35,6 @@ LARGE_INTEGER Now() {
     return now;
 }
 
-// Pumps this thread's queue until the worker's final message; returns its text.
-std::wstring WaitForFinalMessage() {
-    MSG msg{};
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        switch (msg.message) {
-        case WM_APP_STATUS: delete reinterpret_cast<StatusUpdate*>(msg.lParam); break;
-        case WM_APP_PROGRESS: break;
-        case WM_APP_SUCCEEDED: return L"succeeded";
-        case WM_APP_FAILED: {
-            const std::unique_ptr<std::wstring> text(reinterpret_cast<std::wstring*>(msg.lParam));
-            return L"failed: " + (text ? *text : std::wstring());
-        }
-        default: DispatchMessageW(&msg);
-        }
-    }
-    return L"message loop ended";
-}
-
 int Install(bool pinned, const wchar_t* folder) {
     auto run = std::make_unique<InstallRun>();
     run->installFolder = folder;
@@ -61,7 +44,9 @@ int Install(bool pinned, const wchar_t* folder) {
     if (!run->report.window) return 1;
     const LARGE_INTEGER start = Now();
     if (!StartWorkerThread(run)) return 1;
-    const std::wstring outcome = WaitForFinalMessage();
+    unsigned statuses = 0;
+    unsigned progresses = 0;
+    const std::wstring outcome = WaitForFinalMessage(statuses, progresses);
     std::printf("%-8s %6.3f s  %ls\n", pinned ? "pinned" : "unpinned", Seconds(start), outcome.c_str());
     return outcome == L"succeeded" ? 0 : 1;
 }
