@@ -73,7 +73,9 @@ bool CheckDownloaded(BCRYPT_HASH_HANDLE hash, const std::string& expectedSha256,
     for (char& c : expected) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     }
-    if (HexDigest(digest) != expected) return Fail(errorText, L"Security check failed: installer SHA-256 did not match.");
+    if (HexDigest(digest) != expected) {
+        return Fail(errorText, L"Security check failed: installer SHA-256 did not match.");
+    }
     if (expectedSize != 0 && expectedSize != total) {
         return Fail(errorText, L"Installer size did not match the published release.");
     }
@@ -85,7 +87,9 @@ bool CheckDownloaded(BCRYPT_HASH_HANDLE hash, const std::string& expectedSha256,
 bool DownloadInstaller(const std::wstring& url, const std::string& expectedSha256, const std::wstring& filePath,
                        std::uint64_t expectedSize, const DownloadProgress& progress, UniqueFileHandle& verifiedFile,
                        ErrorText& errorText) {
-    if (!IsTrustedHost(url)) return Fail(errorText, std::wstring(L"The installer URL did not match ") + ServiceHost + L".");
+    if (!IsTrustedHost(url)) {
+        return Fail(errorText, std::wstring(L"The installer URL did not match ") + ServiceHost + L".");
+    }
 
     HttpsRequest https;
     if (!OpenHttpsRequest(url, https, errorText)) return false;

@@ -25,8 +25,9 @@ bool VerifyManifestSignature(const std::string& body, const std::string& signatu
     if (!DecodeSignatureText(signatureText, signature)) return Fail(errorText, ManifestNotSigned);
 
     unsigned char digest[32] = {};
-    NTSTATUS status = BCryptHash(Sha256Algorithm(), nullptr, 0, reinterpret_cast<PUCHAR>(const_cast<char*>(body.data())),
-                                 static_cast<ULONG>(body.size()), digest, sizeof(digest));
+    auto* bytes = reinterpret_cast<PUCHAR>(const_cast<char*>(body.data()));  // CNG takes no const
+    NTSTATUS status = BCryptHash(Sha256Algorithm(), nullptr, 0, bytes, static_cast<ULONG>(body.size()), digest,
+                                 sizeof(digest));
     if (Failed(status)) return NoMatch(errorText, status);
 
     // An ECC public key blob: its header, then X and Y.
