@@ -21,6 +21,11 @@
 
 namespace {
 
+// What a run that installs posts, once the download's own percentages are taken out.
+const std::vector<std::wstring> CompleteRun = {Checking,      L"progress:2",  Downloading, L"progress:5",
+                                               L"progress:88", Installing,    L"progress:98", Finishing,
+                                               L"progress:100", L"succeeded"};
+
 const std::wstring Unavailable = L"failed:Installation files are temporarily unavailable.";
 const std::wstring NoTempFolder = L"failed:Windows temporary folder is unavailable.";
 const std::wstring UrlMismatch = L"failed:The installer URL did not match kestravon.test.";
@@ -118,10 +123,7 @@ TEST_F(InstallWorkerTest, InstallsWithTheRealSetup) {
 
         std::vector<std::wstring> lines = RunWorker();
         const std::vector<unsigned> chunks = TakeChunkPercents(lines);
-        const std::vector<std::wstring> expected = {Checking,      L"progress:2",  Downloading, L"progress:5",
-                                                    L"progress:88", Installing,    L"progress:98", Finishing,
-                                                    L"progress:100", L"succeeded"};
-        EXPECT_EQ(lines, expected);
+        EXPECT_EQ(lines, CompleteRun);
         ASSERT_FALSE(chunks.empty());
         EXPECT_TRUE(std::is_sorted(chunks.begin(), chunks.end())) << testing::PrintToString(chunks);
         EXPECT_EQ(chunks.back(), 83u);
@@ -356,10 +358,7 @@ TEST_F(InstallWorkerTest, FullDiskFailsTheSaveAndTheNextRunInstalls) {
     ASSERT_TRUE(WriteManifest(ManifestJson(setup.url, setup.sha256, setup.size)));
     lines = RunWorker();
     TakeChunkPercents(lines);
-    const std::vector<std::wstring> installed = {Checking,      L"progress:2",  Downloading, L"progress:5",
-                                                 L"progress:88", Installing,    L"progress:98", Finishing,
-                                                 L"progress:100", L"succeeded"};
-    EXPECT_EQ(lines, installed);
+    EXPECT_EQ(lines, CompleteRun);
     EXPECT_TRUE(Installed());
 }
 
@@ -392,10 +391,7 @@ TEST_F(InstallWorkerTest, NobodyCanChangeTheSetupProgramWhileItRuns) {
 
     std::vector<std::wstring> lines = RunWorker();
     TakeChunkPercents(lines);
-    const std::vector<std::wstring> expected = {Checking,      L"progress:2",  Downloading, L"progress:5",
-                                                L"progress:88", Installing,    L"progress:98", Finishing,
-                                                L"progress:100", L"succeeded"};
-    EXPECT_EQ(lines, expected);
+    EXPECT_EQ(lines, CompleteRun);
     EXPECT_TRUE(setupStarted) << "the held file could not be started";
     const std::string refused = std::to_string(ERROR_SHARING_VIOLATION);
     EXPECT_EQ(probed, "write=" + refused + " rename=" + refused + " delete=" + refused + " read=0");
@@ -411,10 +407,7 @@ TEST_F(InstallWorkerTest, SignedReleaseInstallsWithBothPins) {
     ASSERT_TRUE(WriteManifestSignature(ReadWholeFile(StandinPath(L"signed-release\\manifest.json.sig"))));
     std::vector<std::wstring> lines = RunWorker(BothPinned);
     TakeChunkPercents(lines);
-    const std::vector<std::wstring> expected = {Checking,      L"progress:2",  Downloading, L"progress:5",
-                                                L"progress:88", Installing,    L"progress:98", Finishing,
-                                                L"progress:100", L"succeeded"};
-    EXPECT_EQ(lines, expected);
+    EXPECT_EQ(lines, CompleteRun);
     EXPECT_TRUE(Installed());
     EXPECT_EQ(RequestPaths(), (std::vector<std::string>{ManifestPath, SignaturePath, "/files/KestravonSetup.exe"}));
 }
