@@ -1,14 +1,20 @@
-// Checks the release manifest's signature with the release key built into the installer.
+// Checks the release manifest's signature with the release keys built into the installer.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "common/error_text.h"
+#include "net/signature_text.h"
 
-inline constexpr wchar_t ManifestNotSigned[] = L"Security check failed: release manifest is not signed.";
+// The P-256 keys a manifest may be signed by: more than one while a key is being replaced.
+struct ReleaseKeys {
+    const unsigned char (*points)[64] = nullptr;  // each key's public point X‖Y, 32 bytes each, big-endian
+    std::size_t count = 0;                        // 0: no key is pinned
+};
 
-// True when `signatureText` (the signature file as fetched) holds a valid ECDSA P-256
-// signature over SHA-256 of `body`, exactly as received, by `releaseKey`: the key's public
-// point X‖Y, 32 bytes each, big-endian. Verified with CNG.
-bool VerifyManifestSignature(const std::string& body, const std::string& signatureText,
-                             const unsigned char* releaseKey, ErrorText& errorText);
+// True when a line of `signatureText` (the signature file as fetched) holds a valid ECDSA
+// P-256 signature over SHA-256 of `body`, exactly as received, by one of `keys`. Verified
+// with CNG.
+bool VerifyManifestSignature(const std::string& body, const std::string& signatureText, const ReleaseKeys& keys,
+                             ErrorText& errorText);
