@@ -19,9 +19,22 @@ bool IsHexDigit(char c) {
     return IsDecimalDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
+char UnescapedByte(char c) {
+    switch (c) {
+    case 'b': return '\b';
+    case 'f': return '\f';
+    case 'n': return '\n';
+    case 'r': return '\r';
+    case 't': return '\t';
+    default: return c;  // '"', '/', '\\' and anything else stand for themselves; \u is not decoded
+    }
+}
+
+}  // namespace
+
 // Start of the value of the first `"key"` anywhere in the body, or npos. Structure is
 // ignored on purpose: the manifest is a flat object and this is no JSON parser.
-std::size_t LocateValue(const std::string& body, const std::string& key) {
+std::size_t LocateJsonValue(const std::string& body, const std::string& key) {
     const std::string needle = '"' + key + '"';
     if (needle.size() > body.size()) return std::string::npos;
     const std::size_t found = body.find(needle);
@@ -36,21 +49,8 @@ std::size_t LocateValue(const std::string& body, const std::string& key) {
     return position;
 }
 
-char UnescapedByte(char c) {
-    switch (c) {
-    case 'b': return '\b';
-    case 'f': return '\f';
-    case 'n': return '\n';
-    case 'r': return '\r';
-    case 't': return '\t';
-    default: return c;  // '"', '/', '\\' and anything else stand for themselves; \u is not decoded
-    }
-}
-
-}  // namespace
-
 std::string ExtractJsonString(const std::string& body, const std::string& key) {
-    const std::size_t start = LocateValue(body, key);
+    const std::size_t start = LocateJsonValue(body, key);
     if (start == std::string::npos || body[start] != '"') return {};
     std::string value;
     for (std::size_t i = start + 1; i < body.size(); ++i) {
@@ -68,7 +68,7 @@ std::string ExtractJsonString(const std::string& body, const std::string& key) {
 }
 
 std::uint64_t ExtractJsonUnsigned(const std::string& body, const std::string& key) {
-    const std::size_t start = LocateValue(body, key);
+    const std::size_t start = LocateJsonValue(body, key);
     if (start == std::string::npos) return 0;
     std::uint64_t value = 0;
     for (std::size_t i = start; i < body.size() && IsDecimalDigit(body[i]); ++i) {
@@ -100,4 +100,53 @@ std::optional<ReleaseManifest> ParseManifest(const std::string& body) {
         if (!IsHexDigit(c)) return std::nullopt;
     }
     return manifest;
+}
+
+std::optional<std::uint64_t> ExtractJsonInteger(const std::string& body, const std::string& key) {
+    const std::size_t start = LocateJsonValue(body, key);
+    if (start == std::string::npos || !IsDecimalDigit(body[start])) return std::nullopt;
+    std::size_t i = start;
+    std::uint64_t value = 0;
+    for (; i < body.size() && IsDecimalDigit(body[i]); ++i) {
+        const auto digit = static_cast<std::uint64_t>(body[i] - '0');
+        if (value > (MaxUnsigned - digit) / 10) return std::nullopt;
+        value = value * 10 + digit;
+    }
+    if (body[start] == '0' && i - start > 1) return std::nullopt;
+    if (i < body.size() && !IsWhitespace(body[i]) && body[i] != ',' && body[i] != '}') return std::nullopt;
+    return value;
+}
+
+std::optional<std::uint64_t> ParseUtcTime(const std::string& text) {
+    static constexpr char Form[] = "dddd-dd-ddTdd:dd:ddZ";  // d: a decimal digit
+    if (text.size() != sizeof(Form) - 1) return std::nullopt;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (Form[i] == 'd' ? !IsDecimalDigit(text[i]) : text[i] != Form[i]) return std::nullopt;
+    }
+    const auto number = [&text](std::size_t at, std::size_t digits) {
+        unsigned value = 0;
+        for (std::size_t i = at; i < at + digits; ++i) value = value * 10 + static_cast<unsigned>(text[i] - '0');
+        return value;
+    };
+    const unsigned year = number(0, 4), month = number(5, 2), day = number(8, 2);
+    const unsigned hour = number(11, 2), minute = number(14, 2), second = number(17, 2);
+    if (year < 1601 || month < 1 || month > 12 || hour > 23 || minute > 59 || second > 59) return std::nullopt;
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    // Days of the year before each month, and (last) of the whole year.
+    static constexpr unsigned DaysBefore[14] = {0, 0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334, 365};
+    const unsigned monthDays = DaysBefore[month + 1] - DaysBefore[month] + (leap && month == 2);
+    if (day < 1 || day > monthDays) return std::nullopt;
+    // Leap days of the whole years since 1601: those up to the year before, less the 388 up to 1600.
+    const auto leapDaysUpTo = [](std::uint64_t y) { return y / 4 - y / 100 + y / 400; };
+    const std::uint64_t days = std::uint64_t{year - 1601} * 365 + leapDaysUpTo(year - 1) - leapDaysUpTo(1600) +
+                               DaysBefore[month] + (leap && month > 2) + day - 1;
+    return ((days * 24 + hour) * 60 + minute) * 60 + second;
+}
+
+Freshness CheckFreshness(const std::string& body, std::uint64_t now, std::uint64_t minSerial) {
+    const std::optional<std::uint64_t> expires = ParseUtcTime(ExtractJsonString(body, "expires"));
+    if (!expires || *expires <= now) return Freshness::Expired;
+    const std::optional<std::uint64_t> serial = ExtractJsonInteger(body, "serial");
+    if (!serial || *serial < minSerial) return Freshness::Older;
+    return Freshness::Fresh;
 }
