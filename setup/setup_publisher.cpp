@@ -1,8 +1,9 @@
-// The pinned publisher: WinVerifyTrust on the held setup program, its signer's common name,
-// and a revocation check that cannot hang the installer.
+// The pinned publisher: WinVerifyTrust on the held setup program, its signer's common name and
+// issuer's key, and a revocation check that cannot hang the installer.
 #define CERT_CHAIN_PARA_HAS_EXTRA_FIELDS  // CERT_CHAIN_PARA.dwUrlRetrievalTimeout
 #include "setup/setup_publisher.h"
 
+#include <cstring>
 #include <cwchar>
 
 #include "common/win_owners.h"
@@ -29,6 +30,28 @@ bool HasCommonName(PCCERT_CONTEXT certificate, const wchar_t* publisher) {
            wmemcmp(name, publisher, length) == 0;
 }
 
+// True when the certificate that issued `signer`'s, in the chain WinVerifyTrust built, has
+// a pinned key. The issuer's key is pinned, not the signer's: signing certificates are
+// renewed (and re-keyed) far more often than a certificate authority's key.
+bool IssuedByPinnedKey(CRYPT_PROVIDER_SGNR* signer, const SetupSigner& pin) {
+    if (pin.issuerKeyCount == 0) return true;
+    CRYPT_PROVIDER_CERT* issuer = signer->csCertChain > 1 ? WTHelperGetProvCertFromChain(signer, 1) : nullptr;
+    if (!issuer || !issuer->pCert) return false;
+    // The key as its certificate encodes it (DER of SubjectPublicKeyInfo); RSA 8192 needs about 1,100 bytes.
+    unsigned char keyInfo[2048];
+    DWORD size = sizeof(keyInfo);
+    unsigned char digest[32] = {};
+    if (!CryptEncodeObject(X509_ASN_ENCODING, X509_PUBLIC_KEY_INFO, &issuer->pCert->pCertInfo->SubjectPublicKeyInfo,
+                           keyInfo, &size) ||
+        BCryptHash(Sha256Algorithm(), nullptr, 0, keyInfo, size, digest, sizeof(digest)) < 0) {
+        return false;
+    }
+    for (std::size_t i = 0; i < pin.issuerKeyCount; ++i) {
+        if (std::memcmp(digest, pin.issuerKeys[i], sizeof(digest)) == 0) return true;
+    }
+    return false;
+}
+
 // The revocation of the signer's chain, checked online apart from WinVerifyTrust so that the
 // wait has a bound: on a captive or dead network each fetch waits, and all of them together
 // may take RevocationRetrievalMs. A status that cannot be learned in time passes (signature,
@@ -49,8 +72,9 @@ bool KnownRevoked(PCCERT_CONTEXT certificate) {
 
 }  // namespace
 
-bool CheckSetupPublisher(HANDLE heldFile, const std::wstring& path, const wchar_t* publisher,
+bool CheckSetupPublisher(HANDLE heldFile, const std::wstring& path, const SetupSigner& signer,
                          ErrorText& errorText) {
+    const wchar_t* publisher = signer.publisher;
     WINTRUST_FILE_INFO file{};
     file.cbStruct = sizeof(file);
     file.pcwszFilePath = path.c_str();
@@ -71,9 +95,10 @@ bool CheckSetupPublisher(HANDLE heldFile, const std::wstring& path, const wchar_
     if (trust != ERROR_SUCCESS) return NotSignedBy(errorText, publisher, static_cast<DWORD>(trust));
 
     CRYPT_PROVIDER_DATA* provider = WTHelperProvDataFromStateData(data.hWVTStateData);
-    CRYPT_PROVIDER_SGNR* signer = provider ? WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0) : nullptr;
-    CRYPT_PROVIDER_CERT* certificate = signer ? WTHelperGetProvCertFromChain(signer, 0) : nullptr;
-    if (!certificate || !certificate->pCert || !HasCommonName(certificate->pCert, publisher)) {
+    CRYPT_PROVIDER_SGNR* signing = provider ? WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0) : nullptr;
+    CRYPT_PROVIDER_CERT* certificate = signing ? WTHelperGetProvCertFromChain(signing, 0) : nullptr;
+    if (!certificate || !certificate->pCert || !HasCommonName(certificate->pCert, publisher) ||
+        !IssuedByPinnedKey(signing, signer)) {
         return NotSignedBy(errorText, publisher);
     }
     if (KnownRevoked(certificate->pCert)) return NotSignedBy(errorText, publisher, static_cast<DWORD>(CRYPT_E_REVOKED));

@@ -1,6 +1,7 @@
 // Checks that the setup program about to run is Authenticode-signed by the pinned publisher.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include <windows.h>
@@ -12,9 +13,17 @@ constexpr DWORD RevocationRetrievalMs = 5000;
 // The longest publisher name the check compares; the build refuses a longer pin.
 constexpr std::size_t MaxPublisherChars = 255;
 
+// Who must have signed the setup program.
+struct SetupSigner {
+    const wchar_t* publisher = nullptr;               // exact subject common name of the signing certificate
+    const unsigned char (*issuerKeys)[32] = nullptr;  // SHA-256 of the SubjectPublicKeyInfo of its issuer's certificate
+    std::size_t issuerKeyCount = 0;                   // 0: any issuer Windows trusts
+};
+
 // True when the file held by `heldFile` (its path beside it) carries a valid Authenticode
 // signature that Windows trusts, whose signing certificate's subject common name is
-// exactly `publisher`, and whose chain is not known to be revoked. Checked through the
-// handle, so what is checked is what runs.
-bool CheckSetupPublisher(HANDLE heldFile, const std::wstring& path, const wchar_t* publisher,
+// exactly `signer.publisher`, whose issuing certificate in the chain Windows built has one
+// of `signer.issuerKeys` (when any is given), and whose chain is not known to be revoked.
+// Checked through the handle, so what is checked is what runs.
+bool CheckSetupPublisher(HANDLE heldFile, const std::wstring& path, const SetupSigner& signer,
                          ErrorText& errorText);
