@@ -74,10 +74,10 @@ bool CheckDownloaded(BCRYPT_HASH_HANDLE hash, const std::string& expectedSha256,
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     }
     if (HexDigest(digest) != expected) {
-        return Fail(errorText, L"Security check failed: installer SHA-256 did not match.");
+        return Fail(errorText, DigestMismatch);
     }
     if (expectedSize != 0 && expectedSize != total) {
-        return Fail(errorText, L"Installer size did not match the published release.");
+        return Fail(errorText, SizeMismatch);
     }
     return true;
 }

@@ -24,3 +24,6 @@ bool DownloadInstaller(const std::wstring& url, const std::string& expectedSha25
 #endif
 // 64 lower-case hexadecimal digits.
 std::string HexDigest(const unsigned char (&digest)[32]);
+// What the installer says of a download that is not the published setup.
+inline constexpr wchar_t DigestMismatch[] = L"Security check failed: installer SHA-256 did not match.";
+inline constexpr wchar_t SizeMismatch[] = L"Installer size did not match the published release.";

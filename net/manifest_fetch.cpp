@@ -11,7 +11,8 @@ namespace {
 // Why a fetch of a small body stopped without a failure of its own.
 enum class Refusal {
     None,      // a network failure: the HTTPS layer's sentence is written
-    Status,    // the server answered other than 2xx ("... returned HTTP <n>." is written)
+    Status,    // the server refused, other than 2xx ("... returned HTTP <n>." is written)
+    Outage,    // the same, but a 5xx or 429: the server is down or busy, not refusing
     TooLarge,  // the body would pass the limit; nothing is written
 };
 
@@ -22,7 +23,7 @@ bool FetchSmallBody(const std::wstring& url, std::size_t limit, std::string& bod
     HttpsRequest https;
     refusal = Refusal::None;
     if (!OpenHttpsRequest(url, https, errorText)) {
-        if (https.status != 0) refusal = Refusal::Status;
+        if (https.status != 0) refusal = https.status >= 500 || https.status == 429 ? Refusal::Outage : Refusal::Status;
         return false;
     }
     body.clear();
@@ -51,8 +52,9 @@ bool FetchManifest(const std::wstring& url, std::string& body, ErrorText& errorT
 }
 
 bool FetchManifestSignature(const std::wstring& url, std::string& text, ErrorText& errorText) {
-    // A server that refuses the request, or sends more than a signature file holds, has none to give.
+    // A server that refuses the request, or sends more than a signature file holds, has none to
+    // give; one that is down or busy may have one later, so it keeps the status sentence.
     Refusal refusal = Refusal::None;
     if (FetchSmallBody(url, MaxSignatureTextBytes, text, refusal, errorText)) return true;
-    return refusal == Refusal::None ? false : Fail(errorText, ManifestNotSigned);
+    return refusal == Refusal::None || refusal == Refusal::Outage ? false : Fail(errorText, ManifestNotSigned);
 }

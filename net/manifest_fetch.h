@@ -4,11 +4,10 @@
 #include <string>
 
 #include "common/error_text.h"
-
-constexpr std::size_t MaxManifestBytes = 1048576;
+#include "net/progress.h"  // MaxManifestBytes
 
 bool FetchManifest(const std::wstring& url, std::string& body, ErrorText& errorText);
 // The signature file at `url` (the manifest's URL + ".sig"), at most 1 KiB. A refusal by the
-// server or a larger body means the manifest is not signed; network failures keep the
-// HTTPS layer's sentences.
+// server (4xx other than 429) or a larger body means the manifest is not signed; network
+// failures, 5xx and 429 keep the HTTPS layer's sentences.
 bool FetchManifestSignature(const std::wstring& url, std::string& text, ErrorText& errorText);

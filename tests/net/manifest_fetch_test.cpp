@@ -87,6 +87,22 @@ TEST(FetchManifest, FailuresKeepTheirSentence) {
     }
 }
 
+// A server that is down or busy is not one that has no signature to give.
+TEST(FetchManifestSignature, OnlyARefusalMeansNotSigned) {
+    const std::pair<const wchar_t*, const wchar_t*> rows[] = {
+        {L"404", L"Security check failed: release manifest is not signed."},
+        {L"403", L"Security check failed: release manifest is not signed."},
+        {L"503", L"Kestravon server returned HTTP 503."},
+        {L"429", L"Kestravon server returned HTTP 429."},
+    };
+    for (const auto& [status, sentence] : rows) {
+        std::string text;
+        ErrorText errorText;
+        EXPECT_FALSE(FetchManifestSignature(std::wstring(L"https://kestravon.test/t/status/") + status, text, errorText));
+        EXPECT_EQ(errorText.sentence, sentence) << status;
+    }
+}
+
 TEST(FetchManifest, FollowsRedirects) {
     ASSERT_TRUE(WriteManifest("{}"));
     std::string body;
