@@ -7,6 +7,6 @@
 #include "release_trust.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-    g_state.pins = ReleasePins{KESTRAVON_RELEASE_KEY, KESTRAVON_SETUP_PUBLISHER};
+    g_state.pins = KESTRAVON_RELEASE_PINS;
     return RunInstaller(instance);
 }

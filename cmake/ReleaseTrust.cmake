@@ -1,22 +1,33 @@
-# The release pins: the key that must sign the release manifest and the publisher that must
-# have signed the setup program. Both are empty by default, and the installer then trusts
-# whatever the download host serves over TLS (with the manifest's digest and size).
+# The release pins: the keys that may sign the release manifest, the oldest release it may
+# name, and the publisher (and its certificate's issuer) that must have signed the setup
+# program. All are empty by default, and the installer then trusts whatever the download
+# host serves over TLS (with the manifest's digest and size).
 set(KESTRAVON_RELEASE_KEY "" CACHE FILEPATH
-    "ECDSA P-256 public key (SubjectPublicKeyInfo PEM) that must sign the release manifest; empty: not checked")
+    "One to four ECDSA P-256 public keys (SubjectPublicKeyInfo PEM blocks) that may sign the release manifest; empty: not checked")
+set(KESTRAVON_MIN_RELEASE_SERIAL "1" CACHE STRING
+    "Lowest release serial a signed manifest may carry: the serial current when this installer is built")
 set(KESTRAVON_SETUP_PUBLISHER "" CACHE STRING
     "Exact subject common name of the certificate that must sign the setup program; empty: not checked")
+set(KESTRAVON_SETUP_ISSUER_KEYS "" CACHE STRING
+    "SHA-256 digests (hex, ';'-separated) of the SubjectPublicKeyInfo of a CA that may issue the publisher's certificate; empty: any CA Windows trusts")
 
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
-# kestravon_release_trust_header(<dir> <key file or empty> <publisher or empty>)
-#   Checks both pins and writes <dir>/release_trust.h for the executable that includes <dir>;
-#   a malformed key or a name with control characters stops the configure.
+# kestravon_release_trust_header(<dir> <key file or empty> <publisher or empty>
+#                                [ISSUER_KEYS <digests>] [MIN_SERIAL <n>])
+#   Checks the pins and writes <dir>/release_trust.h for the executable that includes <dir>;
+#   a malformed pin stops the configure.
 function(kestravon_release_trust_header dir key publisher)
+  cmake_parse_arguments(PIN "" "ISSUER_KEYS;MIN_SERIAL" "" ${ARGN})
+  if(NOT DEFINED PIN_MIN_SERIAL)
+    set(PIN_MIN_SERIAL 1)
+  endif()
   # Through a file, so that quotes and semicolons in the name reach the script unchanged.
   file(WRITE ${dir}/publisher.txt "${publisher}")
   execute_process(
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/cmake/release_trust.py
-            --key "${key}" --publisher-file ${dir}/publisher.txt --out ${dir}/release_trust.h
+            --key "${key}" --publisher-file ${dir}/publisher.txt --issuer-keys "${PIN_ISSUER_KEYS}"
+            --min-serial "${PIN_MIN_SERIAL}" --out ${dir}/release_trust.h
     RESULT_VARIABLE result ERROR_VARIABLE error)
   if(NOT result EQUAL 0)
     string(STRIP "${error}" error)
@@ -28,17 +39,21 @@ function(kestravon_release_trust_header dir key publisher)
 endfunction()
 
 set(KESTRAVON_RELEASE_TRUST_DIR ${CMAKE_BINARY_DIR}/generated/release_trust)
-kestravon_release_trust_header(${KESTRAVON_RELEASE_TRUST_DIR} "${KESTRAVON_RELEASE_KEY}" "${KESTRAVON_SETUP_PUBLISHER}")
+kestravon_release_trust_header(${KESTRAVON_RELEASE_TRUST_DIR} "${KESTRAVON_RELEASE_KEY}" "${KESTRAVON_SETUP_PUBLISHER}"
+  ISSUER_KEYS "${KESTRAVON_SETUP_ISSUER_KEYS}" MIN_SERIAL "${KESTRAVON_MIN_RELEASE_SERIAL}")
 
-# A release build (the windows preset: no tests) that pins neither is the installer of
+# A release build (the windows preset: no tests) that pins nothing is the installer of
 # before; say so every time it is configured.
 if(NOT KESTRAVON_BUILD_TESTS)
   if(NOT KESTRAVON_RELEASE_KEY)
     message(WARNING "KESTRAVON_RELEASE_KEY is empty: this installer does not pin the release key and "
-      "accepts any manifest the download host serves. See tools/publish/README.md, step 6.")
+      "accepts any manifest the download host serves, however old. See tools/publish/README.md, step 7.")
   endif()
   if(NOT KESTRAVON_SETUP_PUBLISHER)
     message(WARNING "KESTRAVON_SETUP_PUBLISHER is empty: this installer does not pin the setup's "
-      "publisher and runs any setup program that matches the manifest. See tools/publish/README.md, step 6.")
+      "publisher and runs any setup program that matches the manifest. See tools/publish/README.md, step 7.")
+  elseif(NOT KESTRAVON_SETUP_ISSUER_KEYS)
+    message(WARNING "KESTRAVON_SETUP_ISSUER_KEYS is empty: any certificate Windows trusts for code signing "
+      "whose common name is \"${KESTRAVON_SETUP_PUBLISHER}\" passes. See tools/publish/README.md, step 7.")
   endif()
 endif()

@@ -24,12 +24,24 @@ namespace {
 
 void ReportDownloadPercent(void* report, int percent) { PostProgress(*static_cast<RunReport*>(report), percent); }
 
-// With a release key, no byte of the manifest is parsed before its signature checks out.
-bool CheckManifestSignature(const std::string& body, const ReleasePins& pins, ErrorText& errorText) {
-    if (!pins.releaseKey) return true;
+// With release keys, no byte of the manifest is read before its signature checks out; then it
+// must not have expired, nor name a release older than this installer knows of.
+bool CheckSignedManifest(const std::string& body, const ReleasePins& pins, ErrorText& errorText) {
+    if (pins.releaseKeys.count == 0) return true;
     std::string signature;
-    return FetchManifestSignature(ManifestSignatureUrl, signature, errorText) &&
-           VerifyManifestSignature(body, signature, pins.releaseKey, errorText);
+    if (!FetchManifestSignature(ManifestSignatureUrl, signature, errorText) ||
+        !VerifyManifestSignature(body, signature, pins.releaseKeys, errorText)) {
+        return false;
+    }
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    const std::uint64_t seconds = ((std::uint64_t{now.dwHighDateTime} << 32) | now.dwLowDateTime) / 10000000;
+    switch (CheckFreshness(body, seconds, pins.minReleaseSerial)) {
+    case Freshness::Expired: return Fail(errorText, ManifestExpired);
+    case Freshness::Older: return Fail(errorText, ManifestOlder);
+    case Freshness::Fresh: break;
+    }
+    return true;
 }
 
 // Every path ends with exactly one final message, posted last.
@@ -39,13 +51,13 @@ void RunInstallation(const std::wstring& installFolder, const ReleasePins& pins,
 
     std::string body;
     ErrorText errorText;
-    if (!FetchManifest(ManifestUrl, body, errorText) || !CheckManifestSignature(body, pins, errorText)) {
+    if (!FetchManifest(ManifestUrl, body, errorText) || !CheckSignedManifest(body, pins, errorText)) {
         PostFailure(report, errorText.sentence);
         return;
     }
     const std::optional<ReleaseManifest> manifest = ParseManifest(body);
     if (!manifest) {
-        PostFailure(report, L"Installation files are temporarily unavailable.");
+        PostFailure(report, ManifestUnavailable);
         return;
     }
     const std::wstring url = Utf8ToWide(manifest->url);
@@ -74,7 +86,7 @@ void RunInstallation(const std::wstring& installFolder, const ReleasePins& pins,
         }
         downloaded.reset(std::move(downloadedPath));
         // A refused publisher leaves setupSucceeded false: the file is gone before the failure is posted.
-        if (!pins.setupPublisher || CheckSetupPublisher(verified.get(), path, pins.setupPublisher, errorText)) {
+        if (!pins.setupSigner.publisher || CheckSetupPublisher(verified.get(), path, pins.setupSigner, errorText)) {
             PostProgress(report, 88);
             PostStatus(report, L"Installing Kestravon", L"Installing to your selected folder...");
             DWORD exitCode = 0;

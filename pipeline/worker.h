@@ -1,19 +1,22 @@
 // One whole installation on a background thread, reported to the window by messages.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
+#include "net/manifest_signature.h"
 #include "pipeline/messages.h"
+#include "setup/setup_publisher.h"
 
 extern const wchar_t ManifestUrl[];
 extern const wchar_t ManifestSignatureUrl[];  // the manifest's URL + ".sig"
 
 // What a release build trusts beyond the download host, from the build options
-// KESTRAVON_RELEASE_KEY and KESTRAVON_SETUP_PUBLISHER. Each points at a constant that
-// outlives every run; null pins nothing and leaves that check out.
+// (cmake/ReleaseTrust.cmake). Each pointer points at a constant that outlives every run.
 struct ReleasePins {
-    const unsigned char* releaseKey = nullptr;  // X‖Y of the P-256 key that signs the manifest
-    const wchar_t* setupPublisher = nullptr;    // exact subject common name of the setup's signer
+    ReleaseKeys releaseKeys;             // none: the manifest is neither signed nor dated
+    std::uint64_t minReleaseSerial = 1;  // the oldest release a signed manifest may name
+    SetupSigner setupSigner;             // no publisher: the setup's signer is not checked
 };
 
 // What the window gives one run: its own copy of the folder, where to report, and the pins.

@@ -40,7 +40,7 @@ int Install(bool pinned, const wchar_t* folder) {
     run->installFolder = folder;
     run->report.window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     run->report.token = 1;
-    if (pinned) run->pins = ReleasePins{KESTRAVON_RELEASE_KEY, KESTRAVON_SETUP_PUBLISHER};
+    if (pinned) run->pins = KESTRAVON_RELEASE_PINS;
     if (!run->report.window) return 1;
     const LARGE_INTEGER start = Now();
     if (!StartWorkerThread(run)) return 1;
@@ -62,12 +62,13 @@ int Parts(const wchar_t* setupPath) {
     const bool fetched = FetchManifestSignature(ManifestSignatureUrl, signature, errorText);
     const double request = Seconds(start);
     start = Now();
-    const bool verified = fetched && VerifyManifestSignature(manifest, signature, KESTRAVON_RELEASE_KEY, errorText);
+    const ReleasePins pins = KESTRAVON_RELEASE_PINS;
+    const bool verified = fetched && VerifyManifestSignature(manifest, signature, pins.releaseKeys, errorText);
     const double verify = Seconds(start);
     const UniqueFileHandle held(CreateFileW(setupPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                             FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     start = Now();
-    const bool signedByPublisher = CheckSetupPublisher(held.get(), setupPath, KESTRAVON_SETUP_PUBLISHER, errorText);
+    const bool signedByPublisher = CheckSetupPublisher(held.get(), setupPath, pins.setupSigner, errorText);
     const double publisher = Seconds(start);
     std::printf("parts    signature request %.1f ms, signature verification %.2f ms, publisher check %.1f ms%s%ls\n",
                 request * 1000, verify * 1000, publisher * 1000, verified && signedByPublisher ? "" : "  FAILED: ",

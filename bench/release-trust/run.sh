@@ -18,17 +18,18 @@ service=$build/bench/release-trust/service
 [ -f "$exe" ] || { echo "build first: cmake --build --preset windows-test" >&2; exit 1; }
 [ -d "$KESTRAVON_HARNESS_STATE/wineprefix" ] || "$root/tests/harness/prepare-prefix.sh"
 
-if [ ! -f "$service/ready-$size" ]; then
+if [ ! -f "$service/ready-2-$size" ]; then
   rm -rf "$service"
   mkdir -p "$service/files"
   cp "$build/standins/kestravon-setup.exe" "$service/padded.exe"
   truncate -s "$size" "$service/padded.exe"
-  "$root/tools/publish/sign.sh" --cert "$trust/publisher.crt" --key "$trust/publisher.key" --ca "$trust/publisher.crt" \
-    --name "Kestravon Setup" "$service/padded.exe" "$service/files/KestravonSetup.exe" >/dev/null
+  "$root/tools/publish/sign.sh" --cert "$trust/publisher.chain.pem" --key "$trust/publisher.key" \
+    --ca "$trust/code-ca.crt" --no-timestamp --name "Kestravon Setup" "$service/padded.exe" \
+    "$service/files/KestravonSetup.exe" >/dev/null 2>&1
   rm "$service/padded.exe"
   python3 "$root/tests/setup/standins/sign-test-release.py" "$service/files/KestravonSetup.exe" \
-    https://kestravon.test/files/KestravonSetup.exe "$trust/release.pem" "$trust/other-release.pem" "$service"
-  touch "$service/ready-$size"
+    https://kestravon.test/files/KestravonSetup.exe "$trust" "$service"
+  touch "$service/ready-2-$size"
 fi
 
 exec "$root/tests/harness/netns-run.sh" --service-dir "$service" bash -c '

@@ -13,7 +13,9 @@
 #include "pipeline/messages.h"
 #include "pipeline/worker.h"
 #include "release_trust.h"  // the test pins (tests/setup/standins)
+#include "common/win_owners.h"
 #include "setup/locations.h"
+#include "setup/setup_publisher.h"
 #include "tests/net/service_client.h"
 #include "tests/pipeline/worker_test_support.h"
 #include "tests/support/environment.h"
@@ -38,8 +40,16 @@ const std::wstring NotSigned = L"failed:Security check failed: release manifest 
 const std::wstring SignatureMismatch = L"failed:Security check failed: release manifest signature did not match.";
 const std::wstring WrongPublisher =
     L"failed:Security check failed: installer is not signed by Kestravon Test Publisher.";
+const std::wstring Expired = L"failed:Security check failed: release manifest has expired.";
+const std::wstring Older = L"failed:Security check failed: release manifest is older than this installer.";
 const char SignaturePath[] = "/api/v1/launcher/installer/windows-x86_64.sig";
-const ReleasePins BothPinned{KESTRAVON_RELEASE_KEY, KESTRAVON_SETUP_PUBLISHER};
+// The test pins: two release keys, serial 5 or later, the test publisher from the test code CA.
+const ReleasePins AllPinned = KESTRAVON_RELEASE_PINS;
+const ReleasePins PublisherPinned{{}, 1, AllPinned.setupSigner};
+const ReleasePins NameOnly{{}, 1, {AllPinned.setupSigner.publisher}};
+
+// A file of the signed test release (tests/setup/standins/sign-test-release.py).
+std::string SignedRelease(const std::wstring& name) { return ReadWholeFile(StandinPath(L"signed-release\\" + name)); }
 
 // Runs hold_probe.exe in its probe role against `file` from a process of its own and
 // returns its report ("write=<error> rename=<error> delete=<error> read=<error>").
@@ -399,25 +409,55 @@ TEST_F(InstallWorkerTest, NobodyCanChangeTheSetupProgramWhileItRuns) {
     EXPECT_FALSE(FileExists(tempInstaller_));
 }
 
-// The signed test release with both pins: the signature is fetched before anything is
-// parsed, and the setup signed by the pinned publisher runs.
-TEST_F(InstallWorkerTest, SignedReleaseInstallsWithBothPins) {
-    ASSERT_TRUE(WriteServedFile(L"KestravonSetup.exe", ReadWholeFile(StandinPath(L"kestravon-setup-publisher.exe"))));
-    ASSERT_TRUE(WriteManifest(ReadWholeFile(StandinPath(L"signed-release\\manifest.json"))));
-    ASSERT_TRUE(WriteManifestSignature(ReadWholeFile(StandinPath(L"signed-release\\manifest.json.sig"))));
-    std::vector<std::wstring> lines = RunWorker(BothPinned);
-    TakeChunkPercents(lines);
-    EXPECT_EQ(lines, CompleteRun);
-    EXPECT_TRUE(Installed());
-    EXPECT_EQ(RequestPaths(), (std::vector<std::string>{ManifestPath, SignaturePath, "/files/KestravonSetup.exe"}));
+// The signed test release installs with every pin, also signed by the second release key only
+// or with a line that no pinned key verifies; a setup by the pinned name from another CA
+// installs where the issuer is not pinned.
+TEST_F(InstallWorkerTest, SignedReleasesInstall) {
+    const std::string setup = ReadWholeFile(StandinPath(L"kestravon-setup-publisher.exe"));
+    const std::string otherCa = ReadWholeFile(StandinPath(L"kestravon-setup-other-ca-publisher.exe"));
+    const std::string manifest = SignedRelease(L"manifest.json");
+    const std::string signature = SignedRelease(L"manifest.json.sig");
+    ASSERT_FALSE(setup.empty() || otherCa.empty() || manifest.empty()) << "build the kestravon_standins target";
+    struct Row {
+        const char* name;
+        std::string setup;
+        std::string manifest;
+        std::string signature;  // empty: none is asked for
+        ReleasePins pins;
+    };
+    const Row rows[] = {
+        {"every pin", setup, manifest, signature, AllPinned},
+        {"second key only", setup, manifest, SignedRelease(L"manifest.json.rotated.sig"), AllPinned},
+        {"two lines, one by a key not pinned", setup, manifest,
+         "\r\n" + SignedRelease(L"manifest.json.other.sig") + "  \n" + signature, AllPinned},
+        {"pinned name from another CA, issuer not pinned", otherCa,
+         ManifestJson("https://kestravon.test/files/KestravonSetup.exe", Sha256Hex(otherCa), otherCa.size()), "",
+         NameOnly},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        recorder_.messages.clear();
+        ClearRecordedRequests();
+        DeleteFileW((installFolder_ + L"\\kestravon.exe").c_str());
+        ASSERT_TRUE(WriteServedFile(L"KestravonSetup.exe", row.setup));
+        ASSERT_TRUE(WriteManifest(row.manifest));
+        ASSERT_TRUE(WriteManifestSignature(row.signature));
+        std::vector<std::wstring> lines = RunWorker(row.pins);
+        TakeChunkPercents(lines);
+        EXPECT_EQ(lines, CompleteRun);
+        EXPECT_TRUE(Installed());
+        std::vector<std::string> requests = {ManifestPath, SignaturePath, "/files/KestravonSetup.exe"};
+        if (row.signature.empty()) requests.erase(requests.begin() + 1);
+        EXPECT_EQ(RequestPaths(), requests);
+    }
 }
 
-// A manifest without a valid signature by the release key: refused with its sentence
-// before it is parsed, and nothing is downloaded.
-TEST_F(InstallWorkerTest, ManifestWithoutAValidSignatureIsRefused) {
-    const std::string manifest = ReadWholeFile(StandinPath(L"signed-release\\manifest.json"));
-    const std::string signature = ReadWholeFile(StandinPath(L"signed-release\\manifest.json.sig"));
-    const std::string otherKey = ReadWholeFile(StandinPath(L"signed-release\\other-key.sig"));
+// A manifest without a valid signature by a release key, or signed but expired or older than
+// the pinned serial: refused with its sentence before any download.
+TEST_F(InstallWorkerTest, UnsignedOrStaleManifestIsRefusedBeforeAnyDownload) {
+    const std::string manifest = SignedRelease(L"manifest.json");
+    const std::string signature = SignedRelease(L"manifest.json.sig");
+    const std::string otherKey = SignedRelease(L"manifest.json.other.sig");
     ASSERT_FALSE(manifest.empty() || signature.empty() || otherKey.empty()) << "build the kestravon_standins target";
     std::string changed = manifest;
     changed[changed.find("\"1.0.0\"") + 5] = '1';  // still a valid manifest, of version 1.0.1
@@ -428,32 +468,46 @@ TEST_F(InstallWorkerTest, ManifestWithoutAValidSignatureIsRefused) {
         std::string signature;
         std::wstring failure;
     };
+    // Signed by the release key, refused for its age.
+    const auto signedAs = [](const char* name, const wchar_t* file, const std::wstring& failure) {
+        return Row{name, SignedRelease(file), true, SignedRelease(std::wstring(file) + L".sig"), failure};
+    };
     const Row rows[] = {
         {"no signature", manifest, false, "", NotSigned},
         {"empty", manifest, true, "", NotSigned},
         {"over 1 KiB", manifest, true, signature + std::string(1025 - signature.size(), ' '), NotSigned},
         {"not base64", manifest, true, std::string(86, '*') + "==", NotSigned},
         {"63 bytes", manifest, true, std::string(84, 'A'), NotSigned},
+        {"five lines", manifest, true, signature + signature + signature + signature + signature, NotSigned},
+        {"a good line and a broken one", manifest, true, signature + std::string(84, 'A'), NotSigned},
         {"another key", manifest, true, otherKey, SignatureMismatch},
         {"manifest changed after signing", changed, true, signature, SignatureMismatch},
+        signedAs("expired", L"expired.json", Expired),
+        signedAs("no expiry", L"no-expires.json", Expired),
+        signedAs("30 February", L"bad-expires.json", Expired),
+        signedAs("serial below the floor", L"old-serial.json", Older),
+        signedAs("no serial", L"no-serial.json", Older),
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         recorder_.messages.clear();
         ClearRecordedRequests();
+        ASSERT_FALSE(row.manifest.empty());
         ASSERT_TRUE(WriteManifest(row.manifest));
         if (row.served) {
             ASSERT_TRUE(WriteManifestSignature(row.signature));
         } else {
             RemoveManifestSignature();
         }
-        EXPECT_EQ(RunWorker(BothPinned), (std::vector<std::wstring>{Checking, L"progress:2", row.failure}));
+        EXPECT_EQ(RunWorker(AllPinned), (std::vector<std::wstring>{Checking, L"progress:2", row.failure}));
         EXPECT_EQ(RequestPaths(), (std::vector<std::string>{ManifestPath, SignaturePath}));
     }
 }
 
 // A setup not signed by the pinned publisher, whose digest the manifest matches: refused
 // after the download, the file gone before the failure arrives, and the setup never ran.
+// Checked apart too: WinVerifyTrust's verdict (its code) refuses an unsigned or changed
+// setup, not a signer that happens to be unreadable; the name or the issuer the others.
 TEST_F(InstallWorkerTest, SetupNotSignedByThePublisherNeverRuns) {
     std::string changed = ReadWholeFile(StandinPath(L"kestravon-setup-publisher.exe"));
     ASSERT_GT(changed.size(), 0x1000u) << "build the kestravon_standins target";
@@ -461,12 +515,16 @@ TEST_F(InstallWorkerTest, SetupNotSignedByThePublisherNeverRuns) {
     struct Row {
         const char* name;
         std::string setup;
+        HRESULT code;
     };
     const Row rows[] = {
-        {"unsigned", ReadWholeFile(StandinPath(L"kestravon-setup.exe"))},
-        {"another publisher", ReadWholeFile(StandinPath(L"kestravon-setup-other-publisher.exe"))},
-        {"changed after signing", changed},
+        {"unsigned", ReadWholeFile(StandinPath(L"kestravon-setup.exe")), TRUST_E_NOSIGNATURE},
+        {"changed after signing", changed, TRUST_E_BAD_DIGEST},
+        {"another publisher", ReadWholeFile(StandinPath(L"kestravon-setup-other-publisher.exe")), 0},
+        {"a name one character off", ReadWholeFile(StandinPath(L"kestravon-setup-near-publisher.exe")), 0},
+        {"the pinned name from another CA", ReadWholeFile(StandinPath(L"kestravon-setup-other-ca-publisher.exe")), 0},
     };
+    const std::wstring copy = scratch_.path + L"\\setup.exe";
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         recorder_.messages.clear();
@@ -475,13 +533,20 @@ TEST_F(InstallWorkerTest, SetupNotSignedByThePublisherNeverRuns) {
                                                row.setup.size())));
         std::vector<bool> existedAtFailure;
         WatchFileOn(WM_APP_FAILED, 0, existedAtFailure);
-        std::vector<std::wstring> lines = RunWorker(ReleasePins{nullptr, KESTRAVON_SETUP_PUBLISHER});
+        std::vector<std::wstring> lines = RunWorker(PublisherPinned);
         TakeChunkPercents(lines);
         const std::vector<std::wstring> expected = {Checking, L"progress:2", Downloading, L"progress:5", WrongPublisher};
         EXPECT_EQ(lines, expected);
         EXPECT_EQ(existedAtFailure, std::vector<bool>{false});
         EXPECT_FALSE(FileExists(tempInstaller_));
         EXPECT_FALSE(Installed());
+
+        ASSERT_TRUE(WriteWholeFile(copy, row.setup));
+        const UniqueFileHandle held(
+            CreateFileW(copy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        ErrorText errorText;
+        EXPECT_FALSE(CheckSetupPublisher(held.get(), copy, PublisherPinned.setupSigner, errorText));
+        EXPECT_EQ(errorText.code, static_cast<DWORD>(row.code));
     }
 }
 
