@@ -46,23 +46,56 @@ openssl genpkey -algorithm EC -pkeyopt ec_paramgen_curve:P-256 -out "$work/p256.
 openssl pkey -in "$work/p256.pem" -pubout -out "$work/p256.pub.pem"
 openssl genpkey -algorithm EC -pkeyopt ec_paramgen_curve:P-384 -out "$work/p384.pem" 2>/dev/null
 openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:2048 -out "$work/rsa.pem" 2>/dev/null
-sign() { "$tool" --url "$url" --version 1.2.3 --setup "$work/setup.exe" --out "$work/manifest.json" --sign-key "$@"; }
+sign() { "$tool" --url "$url" --version 1.2.3 --setup "$work/setup.exe" --out "$work/manifest.json" --serial 7 --sign-key "$@"; }
+# Line $1 of the signature file verifies over the manifest with public key $2 (openssl, once re-encoded as DER).
+verify_line() {
+  local sig hex
+  sig=$(sed -n "$1p" "$work/manifest.json.sig")
+  [[ "$sig" =~ ^[A-Za-z0-9+/]{86}==$ ]] || { fail "signature line $1 is not 88 base64 characters: $sig"; return; }
+  hex=$(base64 -d <<<"$sig" | od -An -tx1 -v | tr -d ' \n')
+  printf 'asn1=SEQUENCE:sig\n[sig]\nr=INTEGER:0x%s\ns=INTEGER:0x%s\n' "${hex:0:64}" "${hex:64:64}" >"$work/sig.cnf"
+  openssl asn1parse -genconf "$work/sig.cnf" -out "$work/sig.der" >/dev/null
+  openssl dgst -sha256 -verify "$2" -signature "$work/sig.der" "$work/manifest.json" >/dev/null ||
+    fail "openssl does not verify signature line $1 with ${2##*/}"
+}
+expires=$(date -u -d '+14 days' +%Y-%m-%dT%H:%M)
 expect_exit 0 "signed write" sign "$work/p256.pem"
-[ "$(cat "$work/manifest.json")" = "$expected" ] || fail "signed manifest content differs"
-sig=$(cat "$work/manifest.json.sig")
-[[ "$sig" =~ ^[A-Za-z0-9+/]{86}==$ ]] || fail "signature is not 88 base64 characters: $sig"
-hex=$(base64 -d <<<"$sig" | od -An -tx1 -v | tr -d ' \n')
-[ ${#hex} -eq 128 ] || fail "signature decodes to $((${#hex} / 2)) bytes, not 64"
-printf 'asn1=SEQUENCE:sig\n[sig]\nr=INTEGER:0x%s\ns=INTEGER:0x%s\n' "${hex:0:64}" "${hex:64:64}" >"$work/sig.cnf"
-openssl asn1parse -genconf "$work/sig.cnf" -out "$work/sig.der" >/dev/null
-openssl dgst -sha256 -verify "$work/p256.pub.pem" -signature "$work/sig.der" "$work/manifest.json" >/dev/null ||
-  fail "openssl does not verify the signature"
+signed_expected="${expected%$'\n}'},
+  \"serial\": 7,
+  \"expires\": \"$expires"
+[[ "$(cat "$work/manifest.json")" == "$signed_expected":[0-9][0-9]Z\"$'\n}' ]] || fail "signed manifest content: $(cat "$work/manifest.json")"
+verify_line 1 "$work/p256.pub.pem"
 ls "$work"/*.tmp >/dev/null 2>&1 && fail "temporary file left behind after signing"
+expect_exit 1 "signing without a serial" "$tool" --url "$url" --version 1.2.3 --setup "$work/setup.exe" \
+  --out "$work/other.json" --sign-key "$work/p256.pem"
 
+# Rotation: one line per key. Re-signing renews the expiry and keeps every other byte.
+openssl genpkey -algorithm EC -pkeyopt ec_paramgen_curve:P-256 -out "$work/new.pem" 2>/dev/null
+openssl pkey -in "$work/new.pem" -pubout -out "$work/new.pub.pem"
+expect_exit 0 "signed with two keys" sign "$work/p256.pem" --sign-key "$work/new.pem"
+[ "$(wc -l <"$work/manifest.json.sig")" -eq 2 ] || fail "two keys, not two signature lines"
+verify_line 1 "$work/p256.pub.pem"
+verify_line 2 "$work/new.pub.pem"
+grep -v expires "$work/manifest.json" >"$work/kept"
+expect_exit 0 "re-sign" "$tool" --resign "$work/manifest.json" --sign-key "$work/new.pem" --expires-in 30
+grep -q "\"expires\": \"$(date -u -d '+30 days' +%Y-%m-%dT%H:%M)" "$work/manifest.json" || fail "re-sign: expiry not renewed"
+grep -v expires "$work/manifest.json" | cmp -s - "$work/kept" || fail "re-sign changed another member"
+[ "$(wc -l <"$work/manifest.json.sig")" -eq 1 ] || fail "re-sign with one key, not one line"
+verify_line 1 "$work/new.pub.pem"
+
+# The check reads the folder as the service serves it: the setup at the URL's path.
+mkdir -p "$work/download"
+cp "$work/setup.exe" "$work/download/KestravonSetup-1.2.3.exe"
+expect_exit 0 "check" "$tool" --check "$work" --public-key "$work/p256.pub.pem" --public-key "$work/new.pub.pem" --min-serial 7
+grep -q "^An installer would install version 1.2.3 (serial 7)" "$work/stdout" || fail "check: $(cat "$work/stdout")"
+expect_exit 1 "check with a floor above" "$tool" --check "$work" --public-key "$work/new.pub.pem" --min-serial 8
+grep -q "release manifest is older than this installer" "$work/stderr" || fail "check floor: $(cat "$work/stderr")"
+
+cp "$work/manifest.json" "$work/before.json"
 cp "$work/manifest.json.sig" "$work/before.sig"
 for key in rsa.pem p384.pem missing.pem; do
   expect_exit 1 "key $key" "$tool" --url https://kestravon.test/new.exe --version 2 --setup "$work/setup.exe" \
-    --out "$work/manifest.json" --sign-key "$work/$key"
+    --out "$work/manifest.json" --serial 8 --sign-key "$work/$key"
   grep -q "^The signing key" "$work/stderr" || fail "key $key: sentence missing"
   cmp -s "$work/manifest.json" "$work/before.json" && cmp -s "$work/manifest.json.sig" "$work/before.sig" ||
     fail "key $key: the previous manifest or signature changed"
@@ -71,6 +104,7 @@ done
 expect_exit 1 "unsigned beside a signature" "$tool" --url "$url" --version 2 --setup "$work/setup.exe" --out "$work/manifest.json"
 cmp -s "$work/manifest.json" "$work/before.json" || fail "unsigned manifest replaced a signed one"
 expect_exit 2 "signing without --out" "$tool" --url "$url" --version 1 --setup "$work/setup.exe" --sign-key "$work/p256.pem"
+expect_exit 2 "two modes" "$tool" --resign "$work/manifest.json" --check "$work" --sign-key "$work/p256.pem"
 
 [ "$failures" -eq 0 ] && echo "kestravon-publish: all checks passed"
 exit "$failures"

@@ -1,11 +1,17 @@
 // The publishing tool's rules: which URLs it accepts, escaping, and the self-check.
 #include <gtest/gtest.h>
 
+#include <openssl/ec.h>
+
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "pipeline/manifest.h"
 #include "tools/publish/manifest_signature.h"
 #include "tools/publish/publish.h"
+#include "tools/publish/release_check.h"
+#include "tools/publish/sha256.h"
 
 namespace {
 
@@ -21,7 +27,8 @@ TEST(PublishUrl, OnlyHttpsOnTheServiceHost) {
         {"https://KESTRAVON.test/setup.exe", true},
         {"https://kestravon.test:8443/setup.exe", true},
         {"https://kestravon.test", true},
-        {"https://kestravon.test?x=1", true},
+        {"https://kestravon.test?x=1", false},  // Wine's WinHttpCrackUrl takes "?x=1" into the host
+        {"https://kestravon.test#top", false},
         {"http://kestravon.test/setup.exe", false},
         {"HTTPS://kestravon.test/setup.exe", false},
         {"ftp://kestravon.test/setup.exe", false},
@@ -153,6 +160,91 @@ TEST(ManifestSignature, RAndSArePaddedToThirtyTwoBytes) {
         std::string p1363 = "untouched";
         EXPECT_EQ(P1363FromDer(c.der, p1363), !c.p1363.empty());
         EXPECT_EQ(p1363, c.p1363.empty() ? "untouched" : c.p1363);
+    }
+}
+
+// A release folder read as a pinned installer would: each refusal with the installer's sentence.
+TEST(CheckRelease, RefusesWhatAPinnedInstallerWould) {
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "kestravon-check-test";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder / "files");
+    const std::string setup = "MZ setup program";
+    std::ofstream(folder / "files/setup.exe", std::ios::binary) << setup;
+    const auto key = [] { return UniquePkey(EVP_EC_gen("P-256")); };
+    std::vector<UniquePkey> keys;
+    keys.push_back(key());
+    std::vector<UniquePkey> otherKeys;
+    otherKeys.push_back(key());
+    // Signed by keys[0] with serial 7, expiring at 2024-03-01T00:00:00Z.
+    const auto publish = [&](const std::string& sha256, std::uint64_t size, const std::string& signature) {
+        std::string json, line, errorText;
+        ASSERT_TRUE(BuildManifest({"https://kestravon.test/files/setup.exe", "1.2.3", sha256, size, 7,
+                                   "2024-03-01T00:00:00Z"},
+                                  json, errorText))
+            << errorText;
+        ASSERT_TRUE(SignManifest(keys[0].get(), json, line, errorText)) << errorText;
+        std::ofstream(folder / "manifest.json", std::ios::binary) << json;
+        std::ofstream(folder / "manifest.json.sig", std::ios::binary) << (signature == "valid" ? line : signature);
+    };
+    constexpr std::uint64_t Before = 13353724799;  // one second before the expiry
+    const std::string Refused = "An installer would refuse this release: ";
+    struct Row {
+        const char* name;
+        std::string sha256;
+        std::uint64_t size;
+        std::string signature;
+        const std::vector<UniquePkey>* keys;
+        std::uint64_t now;
+        std::uint64_t minSerial;
+        std::string verdict;
+    };
+    const std::string sha = Sha256Hex(setup);
+    const Row rows[] = {
+        {"installs", sha, setup.size(), "valid", &keys, Before, 7,
+         "An installer would install version 1.2.3 (serial 7) until 2024-03-01T00:00:00Z."},
+        {"not signed", sha, setup.size(), "no signature\n", &keys, Before, 7,
+         Refused + "Security check failed: release manifest is not signed."},
+        {"another key", sha, setup.size(), "valid", &otherKeys, Before, 7,
+         Refused + "Security check failed: release manifest signature did not match."},
+        {"expired", sha, setup.size(), "valid", &keys, Before + 1, 7,
+         Refused + "Security check failed: release manifest has expired."},
+        {"older", sha, setup.size(), "valid", &keys, Before, 8,
+         Refused + "Security check failed: release manifest is older than this installer."},
+        {"another setup", Sha256Hex("other"), setup.size(), "valid", &keys, Before, 7,
+         Refused + "Security check failed: installer SHA-256 did not match."},
+        {"another size", sha, setup.size() + 1, "valid", &keys, Before, 7,
+         Refused + "Installer size did not match the published release."},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        publish(row.sha256, row.size, row.signature);
+        std::string verdict;
+        EXPECT_EQ(CheckRelease(folder.string(), {row.keys, row.minSerial, row.now}, verdict),
+                  row.verdict.rfind(Refused, 0) != 0);
+        EXPECT_EQ(verdict, row.verdict);
+    }
+    std::filesystem::remove_all(folder);
+}
+
+// Re-signing renews only the expiry of a manifest written for pinned installers.
+TEST(RenewExpiry, OnlyTheExpiryChanges) {
+    std::string json, renewed, errorText;
+    ASSERT_TRUE(BuildManifest({"https://kestravon.test/s.exe", "1.0", Digest, 10, 3, "2024-03-01T00:00:00Z"}, json,
+                              errorText));
+    ASSERT_TRUE(RenewExpiry(json, "2030-01-02T03:04:05Z", renewed, errorText)) << errorText;
+    std::string expected = json;
+    expected.replace(expected.find("2024-03-01T00:00:00Z"), 20, "2030-01-02T03:04:05Z");
+    EXPECT_EQ(renewed, expected);
+    EXPECT_EQ(UtcTimeText(*ParseUtcTime("2030-01-02T03:04:05Z")), "2030-01-02T03:04:05Z");
+
+    std::string unpinned;
+    ASSERT_TRUE(BuildManifest({"https://kestravon.test/s.exe", "1.0", Digest, 10}, unpinned, errorText));
+    std::string escaped = json;
+    escaped.replace(escaped.find("2024-03-01T00:00:00Z"), 1, "\\u0032");
+    for (const std::string& manifest : {unpinned, escaped}) {
+        renewed = "untouched";
+        EXPECT_FALSE(RenewExpiry(manifest, "2030-01-02T03:04:05Z", renewed, errorText)) << manifest;
+        EXPECT_EQ(renewed, "untouched");
     }
 }
 

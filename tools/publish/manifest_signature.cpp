@@ -1,4 +1,4 @@
-// Release manifest signatures with OpenSSL's libcrypto, checked before they are written.
+// Release manifest signatures with OpenSSL's libcrypto, read back with the installer's decoder.
 #include "tools/publish/manifest_signature.h"
 
 #include <openssl/bio.h>
@@ -8,6 +8,8 @@
 #include <openssl/x509.h>
 
 #include <cstring>
+
+#include "net/signature_text.h"
 
 namespace {
 
@@ -57,17 +59,10 @@ bool DerFromP1363(const std::string& p1363, std::string& der) {
     return i2d_ECDSA_SIG(signature.get(), &out) == length;
 }
 
-// Reads the signature text back as the installer will and verifies it over `body`.
-bool Verifies(EVP_PKEY* publicKey, const std::string& body, const std::string& signatureText) {
-    const std::string base64 = signatureText.substr(0, signatureText.find('\n'));
-    if (base64.size() != Base64Chars || base64.compare(Base64Chars - 2, 2, "==") != 0) return false;
-    std::string decoded(Base64Chars / 4 * 3, '\0');
-    if (EVP_DecodeBlock(Bytes(decoded), Bytes(base64), static_cast<int>(Base64Chars)) !=
-        static_cast<int>(decoded.size())) {
-        return false;
-    }
+// `signature` (r‖s) verifies over `body` under `publicKey`.
+bool Verifies(EVP_PKEY* publicKey, const std::string& body, const unsigned char (&signature)[64]) {
     std::string der;
-    if (!DerFromP1363(decoded.substr(0, 2 * HalfBytes), der)) return false;
+    if (!DerFromP1363(std::string(reinterpret_cast<const char*>(signature), sizeof(signature)), der)) return false;
     UniqueDigestContext context(EVP_MD_CTX_new());
     return context && EVP_DigestVerifyInit(context.get(), nullptr, EVP_sha256(), nullptr, publicKey) == 1 &&
            EVP_DigestVerify(context.get(), Bytes(der), der.size(), Bytes(body), body.size()) == 1;
@@ -90,6 +85,30 @@ bool LoadSigningKey(const std::string& path, UniquePkey& key, std::string& error
     return true;
 }
 
+bool LoadPublicKeys(const std::string& path, std::vector<UniquePkey>& keys, std::string& errorText) {
+    UniqueBio file(BIO_new_file(path.c_str(), "rb"));
+    if (!file) {
+        errorText = "The public key file " + path + " could not be read.";
+        return false;
+    }
+    std::size_t found = 0;
+    for (;;) {
+        UniquePkey key(PEM_read_bio_PUBKEY(file.get(), nullptr, NoPassword, nullptr));
+        if (!key) break;
+        if (!IsP256(key.get())) {
+            errorText = "The public key file " + path + " holds a key that is not EC P-256.";
+            return false;
+        }
+        keys.push_back(std::move(key));
+        ++found;
+    }
+    if (found == 0) {
+        errorText = "The public key file " + path + " holds no PEM public key.";
+        return false;
+    }
+    return true;
+}
+
 bool P1363FromDer(const std::string& der, std::string& p1363) {
     const unsigned char* in = Bytes(der);
     UniqueEcdsaSig signature(d2i_ECDSA_SIG(nullptr, &in, static_cast<long>(der.size())));
@@ -106,7 +125,7 @@ bool P1363FromDer(const std::string& der, std::string& p1363) {
     return true;
 }
 
-bool SignManifest(EVP_PKEY* key, const std::string& body, std::string& signatureText, std::string& errorText) {
+bool SignManifest(EVP_PKEY* key, const std::string& body, std::string& signatureLine, std::string& errorText) {
     UniqueDigestContext context(EVP_MD_CTX_new());
     std::string der(static_cast<std::size_t>(EVP_PKEY_get_size(key)), '\0');
     std::size_t length = der.size();
@@ -124,11 +143,30 @@ bool SignManifest(EVP_PKEY* key, const std::string& body, std::string& signature
         return false;
     }
     base64.back() = '\n';
-    const UniquePkey publicKey = PublicHalf(key);
-    if (!publicKey || !Verifies(publicKey.get(), body, base64)) {
+    std::vector<UniquePkey> publicKey;
+    publicKey.push_back(PublicHalf(key));
+    std::wstring sentence;
+    if (!publicKey.back() || !VerifySignatureText(publicKey, body, base64, sentence)) {
         errorText = "The signature does not verify with the key's public half, so nothing was written.";
         return false;
     }
-    signatureText = base64;
+    signatureLine = base64;
     return true;
+}
+
+bool VerifySignatureText(const std::vector<UniquePkey>& keys, const std::string& body,
+                         const std::string& signatureText, std::wstring& sentence) {
+    unsigned char signatures[MaxSignatureLines][64] = {};
+    std::size_t count = 0;
+    if (signatureText.size() > MaxSignatureTextBytes || !DecodeSignatureLines(signatureText, signatures, count)) {
+        sentence = ManifestNotSigned;
+        return false;
+    }
+    for (const UniquePkey& key : keys) {
+        for (std::size_t i = 0; i < count; ++i) {
+            if (Verifies(key.get(), body, signatures[i])) return true;
+        }
+    }
+    sentence = ManifestSignatureMismatch;
+    return false;
 }

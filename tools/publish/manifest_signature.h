@@ -1,9 +1,11 @@
-// Signing the release manifest for the installer: ECDSA P-256 over SHA-256, r‖s in base64.
+// Signing the release manifest for the installer: ECDSA P-256 over SHA-256, r‖s in base64,
+// and checking a signature file as a pinned installer reads it.
 #pragma once
 
 #include <openssl/evp.h>
 
 #include <string>
+#include <vector>
 
 #include "common/owners.h"
 
@@ -12,13 +14,21 @@ using UniquePkey = UniqueNullHandle<EVP_PKEY*, EVP_PKEY_free>;
 // Reads an unencrypted EC P-256 private key (PEM) from `path`. On failure replaces
 // `errorText` with one sentence.
 bool LoadSigningKey(const std::string& path, UniquePkey& key, std::string& errorText);
+// Appends each EC P-256 public key of `path` (one or more SubjectPublicKeyInfo PEM blocks,
+// as the installer's build reads them) to `keys`. On failure replaces `errorText`.
+bool LoadPublicKeys(const std::string& path, std::vector<UniquePkey>& keys, std::string& errorText);
 
 // r‖s from a DER ECDSA-Sig-Value, each left-padded to 32 bytes; false when the DER
 // does not parse or either number needs more than 32 bytes.
 bool P1363FromDer(const std::string& der, std::string& p1363);
 
-// The signature file's text: the base64 (with padding) of the 64-byte r‖s over
-// SHA-256 of `body`, and a line feed. It is checked against the key's public half,
-// taken through its SubjectPublicKeyInfo form as the installer is built with it,
-// before it is returned. On failure replaces `errorText` with one sentence.
-bool SignManifest(EVP_PKEY* key, const std::string& body, std::string& signatureText, std::string& errorText);
+// One line of the signature file: the base64 (with padding) of the 64-byte r‖s over
+// SHA-256 of `body`, and a line feed. It is checked against the key's public half, taken
+// through its SubjectPublicKeyInfo form as the installer is built with it, and read back
+// with the installer's own decoder, before it is returned. On failure replaces `errorText`.
+bool SignManifest(EVP_PKEY* key, const std::string& body, std::string& signatureLine, std::string& errorText);
+// What a pinned installer makes of `signatureText` for `body`: true when the installer's
+// decoder reads it and one of its lines verifies under one of `keys`. Otherwise
+// `sentence` is the installer's.
+bool VerifySignatureText(const std::vector<UniquePkey>& keys, const std::string& body,
+                         const std::string& signatureText, std::wstring& sentence);

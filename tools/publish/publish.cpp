@@ -1,6 +1,8 @@
 // Release manifest for the release service, checked with the installer's own parser.
 #include "tools/publish/publish.h"
 
+#include <ctime>
+
 #include "net/trusted_host.h"
 #include "pipeline/manifest.h"
 
@@ -50,6 +52,9 @@ bool IsPublishableUrl(const std::string& url) {
     }
     const std::size_t start = Scheme.size();
     const std::size_t end = url.find_first_of("/?#", start);
+    // A query or fragment straight after the host is part of the host name to some URL
+    // parsers (Wine's WinHttpCrackUrl among them).
+    if (end != std::string::npos && url[end] != '/') return false;
     const std::string authority = url.substr(start, end == std::string::npos ? std::string::npos : end - start);
     // User information could make a host look trusted to a reader but not to a parser.
     if (authority.find('@') != std::string::npos) return false;
@@ -86,9 +91,14 @@ std::string JsonEscape(const std::string& text) {
 
 std::string ManifestJson(const PublishInput& input) {
     // "url" first: the installer takes the first occurrence of each quoted key.
-    return "{\n  \"url\": \"" + JsonEscape(input.url) + "\",\n  \"sha256\": \"" + JsonEscape(input.sha256) +
-           "\",\n  \"version\": \"" + JsonEscape(input.version) + "\",\n  \"size\": " + std::to_string(input.size) +
-           "\n}\n";
+    std::string json = "{\n  \"url\": \"" + JsonEscape(input.url) + "\",\n  \"sha256\": \"" +
+                       JsonEscape(input.sha256) + "\",\n  \"version\": \"" + JsonEscape(input.version) +
+                       "\",\n  \"size\": " + std::to_string(input.size);
+    if (input.serial) {
+        json += ",\n  \"serial\": " + std::to_string(*input.serial) + ",\n  \"expires\": \"" +
+                JsonEscape(input.expires) + "\"";
+    }
+    return json + "\n}\n";
 }
 
 bool BuildManifest(const PublishInput& input, std::string& json, std::string& errorText) {
@@ -110,13 +120,52 @@ bool BuildManifest(const PublishInput& input, std::string& json, std::string& er
             "The setup file is larger than the installer accepts (" + std::to_string(MaxInstallerBytes) + " bytes).";
         return false;
     }
+    // Serial 0 is older than every installer; an expiry must be one the installer can read.
+    if (input.serial && (*input.serial == 0 || !ParseUtcTime(input.expires))) {
+        errorText = "The serial must be 1 or more, and the expiry a UTC time (YYYY-MM-DDTHH:MM:SSZ).";
+        return false;
+    }
     const std::string text = ManifestJson(input);
     const std::optional<ReleaseManifest> parsed = ParseManifest(text);
     if (!parsed || parsed->url != input.url || parsed->sha256 != input.sha256 || parsed->version != input.version ||
-        parsed->size != input.size) {
+        parsed->size != input.size || ExtractJsonInteger(text, "serial") != input.serial ||
+        (input.serial && ExtractJsonString(text, "expires") != input.expires)) {
         errorText = "The installer would read this manifest differently, so it was not written.";
         return false;
     }
     json = text;
+    return true;
+}
+
+std::string UtcTimeText(std::uint64_t seconds) {
+    const auto unix = static_cast<std::time_t>(seconds - UnixEpochSince1601);
+    std::tm utc{};
+    char text[32] = {};
+    if (seconds < UnixEpochSince1601 || !gmtime_r(&unix, &utc) ||
+        std::strftime(text, sizeof(text), "%Y-%m-%dT%H:%M:%SZ", &utc) != 20) {
+        return {};
+    }
+    return text;
+}
+
+bool RenewExpiry(const std::string& manifest, const std::string& expires, std::string& renewed,
+                 std::string& errorText) {
+    // The old value as the tool wrote it: the 20 characters between the quotes, no escapes.
+    const std::string old = ExtractJsonString(manifest, "expires");
+    const std::size_t start = LocateJsonValue(manifest, "expires");
+    if (!ParseManifest(manifest) || !ExtractJsonInteger(manifest, "serial") || !ParseUtcTime(old) ||
+        manifest.compare(start, old.size() + 2, '"' + old + '"') != 0) {
+        errorText = "The manifest is not one this tool wrote for pinned installers (with a serial and an expiry), "
+                    "so it was not signed again.";
+        return false;
+    }
+    std::string text = manifest;
+    text.replace(start + 1, old.size(), expires);
+    // Only the value's 20 characters changed, so the check is that the installer reads them.
+    if (!ParseUtcTime(expires) || ExtractJsonString(text, "expires") != expires || !ParseManifest(text)) {
+        errorText = "The installer would read the renewed manifest differently, so it was not written.";
+        return false;
+    }
+    renewed = text;
     return true;
 }
