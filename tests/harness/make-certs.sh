@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Makes the test certificates once into $KESTRAVON_HARNESS_STATE/certs: a CA that
-# only the test Wine prefix trusts, a second CA that nobody trusts, and a server
-# certificate from each for kestravon.test, www.kestravon.test and evil.test.
+# only the test Wine prefix trusts, a second CA that nobody trusts, a server
+# certificate from each for kestravon.test, www.kestravon.test and evil.test, and a
+# time-stamping certificate from the first for the service's time-stamp authority.
 set -euo pipefail
 state=${KESTRAVON_HARNESS_STATE:?}
 dir=$state/certs
 mkdir -p "$dir"
 exec 8>"$dir/.lock"
 flock 8
-[ -f "$dir/.ready" ] && exit 0
+[ -f "$dir/.ready" ] && [ -f "$dir/tsa.pem" ] && exit 0
 
 names="DNS:kestravon.test,DNS:www.kestravon.test,DNS:evil.test"
 work=$(mktemp -d "$dir/.work.XXXXXX")
@@ -35,11 +36,22 @@ EOF
   cat "$work/$2.pem" >>"$work/$1.pem"
 }
 
-make_ca ca "Kestravon Test Root CA"
-make_ca rogue-ca "Kestravon Untrusted Test CA"
-make_server server ca
-make_server rogue rogue-ca
-openssl x509 -in "$work/ca.pem" -outform DER -out "$work/ca.der"
-cp "$work"/{ca.pem,ca.der,ca.key,rogue-ca.pem,server.pem,server.key,rogue.pem,rogue.key} "$dir/"
-touch "$dir/.ready"
+if [ ! -f "$dir/.ready" ]; then
+  make_ca ca "Kestravon Test Root CA"
+  make_ca rogue-ca "Kestravon Untrusted Test CA"
+  make_server server ca
+  make_server rogue rogue-ca
+  openssl x509 -in "$work/ca.pem" -outform DER -out "$work/ca.der"
+  cp "$work"/{ca.pem,ca.der,ca.key,rogue-ca.pem,server.pem,server.key,rogue.pem,rogue.key} "$dir/"
+  touch "$dir/.ready"
+fi
+# Made apart, from the CA already trusted, so that older state folders gain it too.
+openssl req -new -newkey rsa:2048 -nodes -sha256 -keyout "$work/tsa.key" -out "$work/tsa.csr" \
+  -subj "/CN=Kestravon Test Time-Stamp Authority" 2>/dev/null
+printf 'basicConstraints=critical,CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=critical,timeStamping\n' \
+  >"$work/tsa.ext"
+openssl x509 -req -in "$work/tsa.csr" -CA "$dir/ca.pem" -CAkey "$dir/ca.key" -CAserial "$work/ca.srl" -CAcreateserial -days 3650 -sha256 \
+  -extfile "$work/tsa.ext" -out "$work/tsa.pem" 2>/dev/null
+cp "$work"/tsa.key "$dir/"
+cp "$work"/tsa.pem "$dir/"  # last: its presence says the set is complete
 echo "Test certificates made in $dir"

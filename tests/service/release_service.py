@@ -15,6 +15,8 @@ Served paths (every response closes its connection):
         that many body bytes; chunk: size of each socket write (default 65536, at
         most 65536); slowfrom: offset before which writes are 65536 bytes anyway
   /t/sha256?size=<n>[&seed=<s>]               hex SHA-256 of that pattern body
+  POST /t/tsa                                 an RFC 3161 time-stamp authority: the reply of
+        `openssl ts -reply` to the posted query, signed with <certs>/tsa.pem
 The pattern for seed s is SHAKE-256("kestravon-pattern-<s>") taken to 1 MiB and
 repeated. Each request is appended as one JSON line to <service-dir>/requests.jsonl.
 """
@@ -26,7 +28,9 @@ import os
 import socket
 import ssl
 import struct
+import subprocess
 import sys
+import tempfile
 import threading
 import time
 import urllib.parse
@@ -38,6 +42,38 @@ _blocks = {}
 _digests = {}
 _cache_lock = threading.Lock()
 _log_lock = threading.Lock()
+
+TSA_CONFIG = """[tsa]
+default_tsa = tsa_config
+[tsa_config]
+serial = {serial}
+crypto_device = builtin
+signer_digest = sha256
+default_policy = 1.3.6.1.4.1.0.1
+digests = sha256, sha384, sha512
+accuracy = secs:1
+ess_cert_id_alg = sha256
+"""
+
+
+def time_stamp(certs, query):
+    """The DER time-stamp reply to a DER query, or None when openssl refuses it."""
+    with tempfile.TemporaryDirectory() as work:
+        paths = {name: os.path.join(work, name) for name in ("config", "serial", "query", "reply")}
+        with open(paths["serial"], "w") as f:
+            f.write("01\n")
+        with open(paths["config"], "w") as f:
+            f.write(TSA_CONFIG.format(serial=paths["serial"]))
+        with open(paths["query"], "wb") as f:
+            f.write(query)
+        done = subprocess.run(["openssl", "ts", "-reply", "-config", paths["config"], "-queryfile", paths["query"],
+                               "-inkey", os.path.join(certs, "tsa.key"), "-signer", os.path.join(certs, "tsa.pem"),
+                               "-chain", os.path.join(certs, "ca.pem"), "-out", paths["reply"]],
+                              capture_output=True)
+        if done.returncode != 0:
+            return None
+        with open(paths["reply"], "rb") as f:
+            return f.read()
 
 
 def pattern_block(seed):
@@ -121,6 +157,17 @@ class Handler(http.server.BaseHTTPRequestHandler):
         except (KeyError, ValueError) as e:
             return self.send_simple(400, f"bad test request: {e}\n".encode(), "text/plain")
         self.send_simple(404, b"not found\n", "text/plain")
+
+    def do_POST(self):
+        self.close_connection = True
+        self.record()
+        query = self.rfile.read(int(self.headers.get("Content-Length", "0")))
+        if urllib.parse.urlsplit(self.path).path != "/t/tsa":
+            return self.send_simple(404, b"not found\n", "text/plain")
+        reply = time_stamp(self.server.certs, query)
+        if reply is None:
+            return self.send_simple(400, b"not a time-stamp query\n", "text/plain")
+        self.send_simple(200, reply, "application/timestamp-reply")
 
     def send_simple(self, code, body, content_type, extra=()):
         self.send_response(code)
@@ -244,8 +291,9 @@ class Server(http.server.ThreadingHTTPServer):
     allow_reuse_address = True
     request_queue_size = 64
 
-    def __init__(self, address, service_dir, ssl_context, verbose):
+    def __init__(self, address, service_dir, certs, ssl_context, verbose):
         self.service_dir = service_dir
+        self.certs = certs
         self.ssl_context = ssl_context
         self.verbose = verbose
         super().__init__(address, Handler)
@@ -325,9 +373,9 @@ def main():
     for spec in args.https:
         port, name = parse_port(spec)
         context = tls_context(os.path.join(args.certs, name + ".pem"), os.path.join(args.certs, name + ".key"))
-        servers.append(Server((args.bind, port), args.dir, context, args.verbose))
+        servers.append(Server((args.bind, port), args.dir, args.certs, context, args.verbose))
     for port in args.http:
-        servers.append(Server((args.bind, port), args.dir, None, args.verbose))
+        servers.append(Server((args.bind, port), args.dir, args.certs, None, args.verbose))
     stalled = [stalled_port(args.bind, port) for port in args.stall]  # kept open until exit
     threads = [threading.Thread(target=s.serve_forever, daemon=True) for s in servers]
     for t in threads:
