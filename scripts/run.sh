@@ -10,9 +10,11 @@
 #
 # The release service, the names kestravon.test and the test CA exist only inside
 # the namespace and the build tree's Wine prefix; nothing on the host changes. The demo
-# release key and code-signing certificate are made on the first run and kept in
-# build/demo-trust (throwaway: the certificate is self-signed, which Wine 8 accepts and
-# Windows would not).
+# release key, a demo code-signing CA and the publisher's certificate from it are made on
+# the first run and kept in build/demo-trust (throwaway: no machine trusts the CA, which
+# Wine 8 accepts and Windows would not). The release follows tools/publish/README.md: the
+# setup is signed and time-stamped by the test service's authority, the manifest carries a
+# serial and an expiry, and the release folder is checked before it is served.
 # The installation goes into the default folder of a copy-on-write view of that
 # prefix, so it vanishes when the run ends: what is checked is read before that.
 set -euo pipefail
@@ -154,19 +156,31 @@ fi
 scripts/install-deps.sh
 jobs=$(nproc)
 
-# Once: the demo's release key pair and code-signing certificate, kept for later runs
-# (tools/publish/README.md, steps 1 and 2, with a self-signed certificate).
-if [ ! -f "$trust/codesign.crt" ]; then
+# Once: the demo's release key pair, its code-signing CA and the publisher's certificate
+# from that CA, kept for later runs (tools/publish/README.md, steps 1 and 2).
+if [ ! -f "$trust/codesign.chain.pem" ]; then
   rm -rf "$trust"
   mkdir -p "$trust"
   (umask 077 && openssl genpkey -algorithm EC -pkeyopt ec_paramgen_curve:P-256 -out "$trust/release-key.pem")
   openssl pkey -in "$trust/release-key.pem" -pubout -out "$trust/release-key.pub.pem"
-  (umask 077 && openssl req -x509 -newkey rsa:2048 -nodes -sha256 -days 3650 -keyout "$trust/codesign.key" \
-    -out "$trust/codesign.tmp" -subj "/CN=$publisher" -addext "keyUsage=critical,digitalSignature" \
-    -addext "extendedKeyUsage=codeSigning" 2>/dev/null)
-  mv "$trust/codesign.tmp" "$trust/codesign.crt"
-  echo "Made the demo release key and code-signing certificate in $trust"
+  (umask 077 && openssl req -x509 -newkey rsa:2048 -nodes -sha256 -days 3650 -keyout "$trust/ca.key" \
+    -out "$trust/ca.crt" -subj "/CN=Kestravon Demo Code CA" -addext "basicConstraints=critical,CA:TRUE" \
+    -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null)
+  (umask 077 && openssl req -new -newkey rsa:2048 -nodes -sha256 -keyout "$trust/codesign.key" \
+    -out "$trust/codesign.csr" -subj "/CN=$publisher" 2>/dev/null)
+  printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n' \
+    >"$trust/codesign.ext"
+  openssl x509 -req -in "$trust/codesign.csr" -CA "$trust/ca.crt" -CAkey "$trust/ca.key" \
+    -CAserial "$trust/ca.srl" -CAcreateserial -days 3650 -sha256 -extfile "$trust/codesign.ext" \
+    -out "$trust/codesign.crt" 2>/dev/null
+  cat "$trust/codesign.crt" "$trust/ca.crt" >"$trust/codesign.chain.tmp"
+  mv "$trust/codesign.chain.tmp" "$trust/codesign.chain.pem"
+  echo "Made the demo release key, code-signing CA and certificate in $trust"
 fi
+# The issuer pin: SHA-256 of the CA's SubjectPublicKeyInfo (tools/publish/README.md, step 7).
+issuer_key=$(openssl x509 -in "$trust/ca.crt" -noout -pubkey | openssl pkey -pubin -outform DER |
+  openssl dgst -sha256 -r | cut -d' ' -f1)
+serial=1
 
 cmake --preset windows-test >/dev/null
 cmake --build --preset windows-test -j "$jobs" --target kestravon_standins trust_ca
@@ -174,22 +188,31 @@ cmake --preset native >/dev/null
 cmake --build --preset native -j "$jobs" --target kestravon-publish
 # The installer as released (the windows preset), for the demo host and pinned to both.
 cmake --preset windows -B "$pinned" -DKESTRAVON_SERVICE_HOST=kestravon.test \
-  -DKESTRAVON_RELEASE_KEY="$trust/release-key.pub.pem" -DKESTRAVON_SETUP_PUBLISHER="$publisher" >/dev/null
+  -DKESTRAVON_RELEASE_KEY="$trust/release-key.pub.pem" -DKESTRAVON_MIN_RELEASE_SERIAL=$serial \
+  -DKESTRAVON_SETUP_PUBLISHER="$publisher" -DKESTRAVON_SETUP_ISSUER_KEYS="$issuer_key" >/dev/null
 cmake --build "$pinned" -j "$jobs" --target KestravonInstaller
 
 export KESTRAVON_HARNESS_STATE=$build/harness KESTRAVON_BUILD_DIR=$build KESTRAVON_SOURCE_DIR=$source_dir
 tests/harness/prepare-prefix.sh
 
-# The demo release: the NSIS demo setup signed by the demo publisher, and the manifest
-# that names it with its signature (tools/publish/README.md, steps 2 and 4).
+# The demo release: the NSIS demo setup signed by the demo publisher and time-stamped by
+# the test service's authority (which only answers inside the namespace), the manifest that
+# names it with its serial, expiry and signature, and the folder checked as the pinned
+# installer will read it (tools/publish/README.md, steps 2, 4 and 5).
 rm -rf "$release"
 mkdir -p "$release/files"
-tools/publish/sign.sh --cert "$trust/codesign.crt" --key "$trust/codesign.key" --ca "$trust/codesign.crt" \
-  --name "Kestravon Setup" "$build/standins/kestravon-setup.exe" "$release/files/KestravonSetup.exe"
+tests/harness/netns-run.sh bash -c 'cat "$1" "$KESTRAVON_HARNESS_STATE/certs/ca.pem" >"$2.ca" &&
+  tools/publish/sign.sh --cert "$3" --key "$4" --ca "$2.ca" --timestamp http://kestravon.test/t/tsa \
+    --name "Kestravon Setup" "$5" "$2"; rc=$?; rm -f "$2.ca"; exit $rc' sign "$trust/ca.crt" \
+  "$release/files/KestravonSetup.exe" "$trust/codesign.chain.pem" "$trust/codesign.key" \
+  "$build/standins/kestravon-setup.exe"
 build/native/tools/publish/kestravon-publish --url https://kestravon.test/files/KestravonSetup.exe \
   --version 1.0.0 --setup "$release/files/KestravonSetup.exe" --out "$release/manifest.json" \
-  --sign-key "$trust/release-key.pem"
-echo "Installer pinned to $trust/release-key.pub.pem and \"$publisher\": $pinned/app/KestravonInstaller.exe"
+  --serial $serial --expires-in 14 --sign-key "$trust/release-key.pem"
+build/native/tools/publish/kestravon-publish --check "$release" --public-key "$trust/release-key.pub.pem" \
+  --min-serial $serial
+echo "Installer pinned to $trust/release-key.pub.pem (serial $serial or later) and \"$publisher\" from the"
+echo "demo CA ($issuer_key): $pinned/app/KestravonInstaller.exe"
 
 xvfb_state=""
 if [ -z "${DISPLAY:-}" ]; then
