@@ -72,9 +72,9 @@ bool KnownRevoked(PCCERT_CONTEXT certificate) {
 
 }  // namespace
 
-bool CheckSetupPublisher(HANDLE heldFile, const std::wstring& path, const SetupSigner& signer,
+bool CheckSetupPublisher(HANDLE heldFile, const std::wstring& path, const SetupSigner& pin,
                          ErrorText& errorText) {
-    const wchar_t* publisher = signer.publisher;
+    const wchar_t* publisher = pin.publisher;
     WINTRUST_FILE_INFO file{};
     file.cbStruct = sizeof(file);
     file.pcwszFilePath = path.c_str();
@@ -95,10 +95,10 @@ bool CheckSetupPublisher(HANDLE heldFile, const std::wstring& path, const SetupS
     if (trust != ERROR_SUCCESS) return NotSignedBy(errorText, publisher, static_cast<DWORD>(trust));
 
     CRYPT_PROVIDER_DATA* provider = WTHelperProvDataFromStateData(data.hWVTStateData);
-    CRYPT_PROVIDER_SGNR* signing = provider ? WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0) : nullptr;
-    CRYPT_PROVIDER_CERT* certificate = signing ? WTHelperGetProvCertFromChain(signing, 0) : nullptr;
+    CRYPT_PROVIDER_SGNR* signer = provider ? WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0) : nullptr;
+    CRYPT_PROVIDER_CERT* certificate = signer ? WTHelperGetProvCertFromChain(signer, 0) : nullptr;
     if (!certificate || !certificate->pCert || !HasCommonName(certificate->pCert, publisher) ||
-        !IssuedByPinnedKey(signing, signer)) {
+        !IssuedByPinnedKey(signer, pin)) {
         return NotSignedBy(errorText, publisher);
     }
     if (KnownRevoked(certificate->pCert)) return NotSignedBy(errorText, publisher, static_cast<DWORD>(CRYPT_E_REVOKED));

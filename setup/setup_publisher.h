@@ -22,8 +22,7 @@ struct SetupSigner {
 
 // True when the file held by `heldFile` (its path beside it) carries a valid Authenticode
 // signature that Windows trusts, whose signing certificate's subject common name is
-// exactly `signer.publisher`, whose issuing certificate in the chain Windows built has one
-// of `signer.issuerKeys` (when any is given), and whose chain is not known to be revoked.
+// exactly `pin.publisher`, whose issuing certificate in the chain Windows built has one of
+// `pin.issuerKeys` (when any is given), and whose chain is not known to be revoked.
 // Checked through the handle, so what is checked is what runs.
-bool CheckSetupPublisher(HANDLE heldFile, const std::wstring& path, const SetupSigner& signer,
-                         ErrorText& errorText);
+bool CheckSetupPublisher(HANDLE heldFile, const std::wstring& path, const SetupSigner& pin, ErrorText& errorText);

@@ -138,10 +138,10 @@ bool BuildManifest(const PublishInput& input, std::string& json, std::string& er
 }
 
 std::string UtcTimeText(std::uint64_t seconds) {
-    const auto unix = static_cast<std::time_t>(seconds - UnixEpochSince1601);
+    const auto since1970 = static_cast<std::time_t>(seconds - UnixEpochSince1601);
     std::tm utc{};
     char text[32] = {};
-    if (seconds < UnixEpochSince1601 || !gmtime_r(&unix, &utc) ||
+    if (seconds < UnixEpochSince1601 || !gmtime_r(&since1970, &utc) ||
         std::strftime(text, sizeof(text), "%Y-%m-%dT%H:%M:%SZ", &utc) != 20) {
         return {};
     }
