@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,23 +18,14 @@ void Require(bool condition) {
     if (!condition) std::abort();
 }
 
-bool IsAsciiSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
-// The lines that are not blank, white space cut off both ends.
+// The lines that are not blank, ASCII white space cut off both ends.
 std::vector<std::string> Lines(const std::string& text) {
+    static constexpr char Space[] = " \t\n\v\f\r";
     std::vector<std::string> lines;
-    std::string line;
-    for (std::size_t i = 0; i <= text.size(); ++i) {
-        if (i < text.size() && text[i] != '\n') {
-            line += text[i];
-            continue;
-        }
-        std::size_t first = 0;
-        std::size_t last = line.size();
-        while (first < last && IsAsciiSpace(line[first])) ++first;
-        while (last > first && IsAsciiSpace(line[last - 1])) --last;
-        if (last > first) lines.push_back(line.substr(first, last - first));
-        line.clear();
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        const std::size_t first = line.find_first_not_of(Space);
+        if (first != std::string::npos) lines.push_back(line.substr(first, line.find_last_not_of(Space) + 1 - first));
     }
     return lines;
 }
