@@ -4,10 +4,11 @@
 #include <string>
 
 #include "common/error_text.h"
+#include "net/https.h"
 
 constexpr std::size_t MaxManifestBytes = 1048576;
 
-bool FetchManifest(const std::wstring& url, std::string& body, ErrorText& errorText);
+bool FetchManifest(const std::wstring& url, std::string& body, ErrorText& errorText, const StallBound& stall = {});
 // The signature file at `url` (the manifest's URL + ".sig"), at most 1 KiB. A refusal by the
 // server or a larger body means the manifest is not signed; network failures keep the
 // HTTPS layer's sentences.
