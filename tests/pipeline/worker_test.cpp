@@ -261,8 +261,8 @@ TEST_F(InstallWorkerTest, SweepsOnlyTheSetupFilesOfEndedRuns) {
         CreateFileW(files[1].c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     EXPECT_EQ(RunWorker(), (std::vector<std::wstring>{Checking, L"progress:2", Downloading, UrlMismatch}));
     holder.reset();  // a delete left pending would take the file now
-    std::vector<bool> kept;
-    for (const std::wstring& file : files) kept.push_back(FileExists(file));
+    const std::vector<bool> kept = {FileExists(files[0]), FileExists(files[1]), FileExists(files[2]),
+                                    FileExists(files[3])};
     EXPECT_EQ(kept, (std::vector<bool>{false, true, true, true})) << "stale, held, not ours, running";
     TerminateProcess(running.get(), 0);
 }
