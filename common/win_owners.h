@@ -29,13 +29,15 @@ using UniqueWinHandle = UniqueNullHandle<T, CloseKeepingLastError<Close, T>>;
 // Kernel handles whose empty value is null: processes, threads, events.
 using UniqueHandle = UniqueWinHandle<HANDLE, CloseHandle>;
 
-// File handles, whose empty value is INVALID_HANDLE_VALUE.
-struct FileHandleTraits {
+// Handles whose empty value is INVALID_HANDLE_VALUE: files, and FindFirstFileW's searches.
+template <auto CloseFunction>
+struct InvalidHandleTraits {
     using Type = HANDLE;
     static Type Empty() noexcept { return INVALID_HANDLE_VALUE; }
-    static void Close(Type value) noexcept { CloseKeepingLastError<CloseHandle>(value); }
+    static void Close(Type value) noexcept { CloseKeepingLastError<CloseFunction>(value); }
 };
-using UniqueFileHandle = UniqueOwner<FileHandleTraits>;
+using UniqueFileHandle = UniqueOwner<InvalidHandleTraits<CloseHandle>>;
+using UniqueFindHandle = UniqueOwner<InvalidHandleTraits<FindClose>>;
 
 // Deletes the named file when it ends, unless released: for files that must not
 // outlive a failure. It keeps its own copy of the path.

@@ -23,15 +23,16 @@ bool PrepareSha256(UniqueHash& hash, ErrorText& errorText) {
 
 // Reads the body to its end and writes each chunk from one buffer.
 bool StreamBody(HINTERNET request, HANDLE file, unsigned char* buffer, std::uint64_t limit,
-                const DownloadProgress& progress, ErrorText& errorText) {
+                const DownloadProgress& progress, const StallBound& stall, ErrorText& errorText) {
     const auto report = [&progress](int percent) {
         if (progress.report) progress.report(progress.context, percent);
     };
     report(5);
     std::uint64_t total = 0;
+    StallWatch watch{stall};
     for (;;) {
         DWORD read = 0;
-        if (!WinHttpReadData(request, buffer, ReadBufferBytes, &read)) {
+        if (!ReadBodyPiece(request, buffer, ReadBufferBytes, read, watch)) {
             return Fail(errorText, L"The installer download was interrupted.", GetLastError());
         }
         if (read == 0) return true;
@@ -86,7 +87,7 @@ bool CheckDownloaded(BCRYPT_HASH_HANDLE hash, const std::string& expectedSha256,
 
 bool DownloadInstaller(const std::wstring& url, const std::string& expectedSha256, const std::wstring& filePath,
                        std::uint64_t expectedSize, const DownloadProgress& progress, UniqueFileHandle& verifiedFile,
-                       ErrorText& errorText) {
+                       ErrorText& errorText, const StallBound& stall) {
     if (!IsTrustedHost(url)) {
         return Fail(errorText, std::wstring(L"The installer URL did not match ") + ServiceHost + L".");
     }
@@ -120,7 +121,7 @@ bool DownloadInstaller(const std::wstring& url, const std::string& expectedSha25
 
     UniqueHash hash;
     if (!PrepareSha256(hash, errorText) ||
-        !StreamBody(https.request.get(), written.get(), buffer.get(), limit, progress, errorText)) {
+        !StreamBody(https.request.get(), written.get(), buffer.get(), limit, progress, stall, errorText)) {
         return false;
     }
     FlushFileBuffers(written.get());

@@ -8,6 +8,7 @@
 #ifdef _WIN32
 #include "common/error_text.h"
 #include "common/win_owners.h"
+#include "net/https.h"
 
 // Told each download percentage (5..83) as the bytes arrive; may repeat a value.
 struct DownloadProgress {
@@ -20,7 +21,7 @@ struct DownloadProgress {
 // started; the digest was taken through that very handle. Untouched on failure.
 bool DownloadInstaller(const std::wstring& url, const std::string& expectedSha256, const std::wstring& filePath,
                        std::uint64_t expectedSize, const DownloadProgress& progress, UniqueFileHandle& verifiedFile,
-                       ErrorText& errorText);
+                       ErrorText& errorText, const StallBound& stall = {});
 #endif
 // 64 lower-case hexadecimal digits.
 std::string HexDigest(const unsigned char (&digest)[32]);

@@ -1,6 +1,7 @@
 // HTTPS GET requests over WinHTTP: URL splitting, one checked request, and read-outs.
 #include "net/https.h"
 
+#include <algorithm>
 #include <cwchar>
 
 #include "common/decimal.h"
@@ -172,4 +173,29 @@ std::wstring QueryFinalUrl(HINTERNET request, const RedirectTrace& trace) {
     // what the redirect callback saw. Without it nobody knows where the request went.
     if (!trace.watching || trace.lost) return {};
     return trace.currentUrl;
+}
+
+bool ReadBodyPiece(HINTERNET request, void* buffer, DWORD size, DWORD& read, StallWatch& watch) {
+    // Asks only for what has arrived (at least one byte, so that the read finds the end): Wine's
+    // WinHttpReadData returns only once the whole buffer is filled, which a trickle puts off for hours.
+    DWORD available = 0;
+    if (!WinHttpQueryDataAvailable(request, &available) ||
+        !WinHttpReadData(request, buffer, std::min(std::max<DWORD>(available, 1), size), &read)) {
+        return false;
+    }
+    // Judged as each read returns, without a timer thread; a read that gets nothing fails at the
+    // receive time-out (OpenHttpsRequest's), so a stalled body ends at most the window plus that
+    // time-out after its last progress. Cutting that read's time-out to the window's rest would
+    // drop the second term, but Wine gives a receive time-out changed mid-body to the socket only
+    // with the next response: it could not be tested here.
+    const std::uint64_t now = GetTickCount64();
+    watch.bytesSince += read;
+    if (watch.bytesSince >= watch.bound.minimumBytes) {
+        watch.since = now;
+        watch.bytesSince = 0;
+    } else if (read != 0 && now - watch.since > watch.bound.windowMs) {
+        SetLastError(ERROR_WINHTTP_TIMEOUT);
+        return false;
+    }
+    return true;
 }

@@ -18,7 +18,7 @@ enum class Refusal {
 
 // Fetches `url` into `body`, at most `limit` bytes, which it never grows past.
 bool FetchSmallBody(const std::wstring& url, std::size_t limit, std::string& body, Refusal& refusal,
-                    ErrorText& errorText) {
+                    ErrorText& errorText, const StallBound& stall = {}) {
     constexpr DWORD ReadBufferBytes = 16384;
     HttpsRequest https;
     refusal = Refusal::None;
@@ -28,9 +28,10 @@ bool FetchSmallBody(const std::wstring& url, std::size_t limit, std::string& bod
     }
     body.clear();
     std::string buffer(ReadBufferBytes, '\0');
+    StallWatch watch{stall};
     for (;;) {
         DWORD read = 0;
-        if (!WinHttpReadData(https.request.get(), buffer.data(), ReadBufferBytes, &read)) {
+        if (!ReadBodyPiece(https.request.get(), buffer.data(), ReadBufferBytes, read, watch)) {
             return Fail(errorText, L"Could not read the Kestravon manifest.", GetLastError());
         }
         if (read == 0) return true;
@@ -45,9 +46,9 @@ bool FetchSmallBody(const std::wstring& url, std::size_t limit, std::string& bod
 
 }  // namespace
 
-bool FetchManifest(const std::wstring& url, std::string& body, ErrorText& errorText) {
+bool FetchManifest(const std::wstring& url, std::string& body, ErrorText& errorText, const StallBound& stall) {
     Refusal refusal = Refusal::None;
-    if (FetchSmallBody(url, MaxManifestBytes, body, refusal, errorText)) return true;
+    if (FetchSmallBody(url, MaxManifestBytes, body, refusal, errorText, stall)) return true;
     return refusal == Refusal::TooLarge ? Fail(errorText, L"Kestravon manifest is unexpectedly large.") : false;
 }
 

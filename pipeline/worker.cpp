@@ -68,7 +68,8 @@ void RunInstallation(const std::wstring& installFolder, const ReleasePins& pins,
         PostFailure(report, L"Windows temporary folder is unavailable.");
         return;
     }
-    DeleteFileW(path.c_str());  // a leftover from an earlier run
+    DeleteStaleInstallerFiles();  // of other runs that were ended
+    DeleteFileW(path.c_str());    // a leftover from an earlier run
 
     bool setupSucceeded = false;
     {

@@ -1,9 +1,11 @@
-// Default install folder, temporary installer path and the file-system type of a path.
+// Default install folder, temporary installer path and sweep, and the file-system type of a path.
 #include "setup/locations.h"
 
 #include <windows.h>
 #include <shlobj.h>
 
+#include <cstdint>
+#include <cwchar>
 #include <string>
 
 #include "common/decimal.h"
@@ -14,6 +16,8 @@ namespace {
 
 constexpr DWORD EnvironmentBufferChars = 32768;  // the largest environment value, plus its zero
 constexpr DWORD TempPathChars = 260;
+constexpr wchar_t InstallerFilePrefix[] = L"KestravonSetup-";  // then the process id in decimal
+constexpr wchar_t InstallerFileSuffix[] = L".exe";
 
 std::wstring AppDataFromEnvironment() {
     std::wstring buffer(EnvironmentBufferChars, L'\0');
@@ -45,6 +49,38 @@ PathTypeResult FromAttributes(DWORD attributes) {
     return {(attributes & FILE_ATTRIBUTE_DIRECTORY) ? PathType::Directory : PathType::RegularFile, 0};
 }
 
+// GetTempPathW's folder, or empty.
+std::wstring TempFolder() {
+    wchar_t folder[TempPathChars + 1] = {};
+    const DWORD length = GetTempPathW(TempPathChars, folder);
+    if (length == 0 || length > TempPathChars) return {};
+    return folder;
+}
+
+std::wstring InstallerFileName(DWORD processId) {
+    return InstallerFilePrefix + DecimalText(processId) + InstallerFileSuffix;
+}
+
+// The process id in `name` when InstallerFileName wrote it exactly so (no leading zero), else 0.
+DWORD InstallerFileProcessId(const wchar_t* name) {
+    for (const wchar_t* prefix = InstallerFilePrefix; *prefix != L'\0'; ++prefix, ++name) {
+        if (*name != *prefix) return 0;
+    }
+    if (*name == L'0') return 0;
+    std::uint64_t id = 0;
+    for (; *name >= L'0' && *name <= L'9' && id <= MAXDWORD; ++name) {
+        id = id * 10 + static_cast<std::uint64_t>(*name - L'0');
+    }
+    return id <= MAXDWORD && wcscmp(name, InstallerFileSuffix) == 0 ? static_cast<DWORD>(id) : 0;
+}
+
+// A process that cannot be asked counts as running.
+bool ProcessRuns(DWORD id) {
+    const UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, id));
+    if (!process) return GetLastError() != ERROR_INVALID_PARAMETER;
+    return WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
+}
+
 }  // namespace
 
 std::wstring DefaultInstallFolder() {
@@ -58,15 +94,36 @@ std::wstring DefaultInstallFolder() {
 }
 
 std::wstring TempInstallerPath() {
-    wchar_t folder[TempPathChars + 1] = {};
-    const DWORD length = GetTempPathW(TempPathChars, folder);
-    if (length == 0 || length > TempPathChars) return {};
-    const std::wstring name = L"KestravonSetup-" + DecimalText(GetCurrentProcessId()) + L".exe";
-    std::wstring path = JoinPath(std::wstring(folder), name);
+    const std::wstring folder = TempFolder();
+    if (folder.empty()) return {};
+    std::wstring path = JoinPath(folder, InstallerFileName(GetCurrentProcessId()));
     // The file is created, started and given to the setup as a plain path, and neither
     // the process loader nor the setup's own file calls take a longer one.
     if (path.size() >= MAX_PATH) return {};
     return path;
+}
+
+void DeleteStaleInstallerFiles() {
+    std::wstring path = TempFolder();  // ends with its separator
+    const std::size_t folderLength = path.size();
+    if (folderLength == 0) return;
+    path += InstallerFilePrefix;
+    path += L'*';
+    path += InstallerFileSuffix;
+    WIN32_FIND_DATAW found{};
+    const UniqueFindHandle search(FindFirstFileW(path.c_str(), &found));
+    if (!search) return;
+    do {
+        // The pattern is a first sieve only (any case and any middle pass, and FindFirstFileW
+        // also tries 8.3 names): the name must be exactly one this installer writes. A running
+        // installer's file is passed over by its process id, not only by its handles: between
+        // its download's close and its hold it has none, for some microseconds.
+        const DWORD id = InstallerFileProcessId(found.cFileName);
+        if (id == 0 || ProcessRuns(id)) continue;
+        path.resize(folderLength);
+        path += found.cFileName;
+        DeleteFileW(path.c_str());
+    } while (FindNextFileW(search.get(), &found));
 }
 
 PathTypeResult QueryPathType(const std::wstring& path) {

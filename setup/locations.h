@@ -1,5 +1,5 @@
 // Where things live on this machine: the default install folder, the temporary
-// installer file, and what kind of entry a path names.
+// installer file (and the stale ones of ended runs), and what kind of entry a path names.
 #pragma once
 
 #include <string>
@@ -18,4 +18,7 @@ std::wstring DefaultInstallFolder();
 // "<temp>\KestravonSetup-<pid>.exe", or empty when the temporary folder is unknown or
 // the path would not fit MAX_PATH.
 std::wstring TempInstallerPath();
+// Deletes the temporary installer files of runs that were ended before they could delete
+// theirs: named for a process that no longer runs and held open by nobody. Failures are ignored.
+void DeleteStaleInstallerFiles();
 PathTypeResult QueryPathType(const std::wstring& path);

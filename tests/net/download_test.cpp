@@ -73,14 +73,14 @@ struct Case {
 };
 
 // Runs each case from an empty folder; an accepted file must hold exactly the bytes.
-void RunCases(const std::vector<Case>& cases, const std::wstring& path) {
+void RunCases(const std::vector<Case>& cases, const std::wstring& path, const StallBound& stall = {}) {
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << testing::PrintToString(c.url) << " sha " << c.sha << " size "
                                         << c.expectedSize);
         DeleteFileW(path.c_str());
         ErrorText errorText{L"untouched"};
         UniqueFileHandle verified;
-        const bool ok = DownloadInstaller(c.url, c.sha, path, c.expectedSize, NoProgress, verified, errorText);
+        const bool ok = DownloadInstaller(c.url, c.sha, path, c.expectedSize, NoProgress, verified, errorText, stall);
         EXPECT_EQ(static_cast<bool>(verified), ok) << "held exactly when accepted";
         if (c.sentence.empty()) {
             EXPECT_TRUE(ok) << errorText.sentence;
@@ -236,14 +236,16 @@ TEST_F(DownloadInstallerTest, ContentLengthVariants) {
         path_);
 }
 
-TEST_F(DownloadInstallerTest, DroppedConnectionDeletesTheFile) {
+TEST_F(DownloadInstallerTest, DroppedOrStalledConnectionDeletesTheFile) {
     RunCases(
         {
             {BodyUrl(Size, 1, L"&drop=100000"), goodSha_, Size, Interrupted},
             {BodyUrl(Size, 1, L"&drop=100000&cl=none"), goodSha_, 0, Interrupted},
             {BodyUrl(Size, 1, L"&drop=0"), goodSha_, Size, Interrupted},
+            {BodyUrl(Size, 1, L"&slowfrom=299000&chunk=16&every=0.5"), goodSha_, Size, Interrupted},
+            {BodyUrl(Size, 1, L"&slowfrom=297000&chunk=256&every=0.25"), goodSha_, Size, L""},  // 1 KiB/s
         },
-        path_);
+        path_, TestStall);
 }
 
 TEST_F(DownloadInstallerTest, FileThatCannotBeCreated) {

@@ -76,12 +76,13 @@ TEST(FetchManifest, FailuresKeepTheirSentence) {
         {BodyUrl(500000, 4, L"&drop=100000"), L"Could not read the Kestravon manifest.", false},
         {BodyUrl(500000, 4, L"&drop=0"), L"Could not read the Kestravon manifest.", false},
         {BodyUrl(500000, 4, L"&drop=200000&cl=none"), L"Could not read the Kestravon manifest.", false},
+        {BodyUrl(1000, 4, L"&chunk=16&every=0.5"), L"Could not read the Kestravon manifest.", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.url));
         std::string body = "caller's";
         ErrorText errorText{L"earlier text"};
-        EXPECT_FALSE(FetchManifest(c.url, body, errorText));
+        EXPECT_FALSE(FetchManifest(c.url, body, errorText, TestStall));
         EXPECT_EQ(errorText.sentence, c.sentence);
         if (c.bodyKept) EXPECT_EQ(body, "caller's");
     }

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "net/https.h"
+
 // One request as the service logged it.
 struct ServiceRequest {
     int port = 0;
@@ -34,6 +36,9 @@ void RemoveManifestSignature();
 // Every request logged so far, oldest first; and forgetting them.
 std::vector<ServiceRequest> RecordedRequests();
 void ClearRecordedRequests();
+
+// The release's stall bound run 30 times faster, for bodies the service trickles (`every=`).
+constexpr StallBound TestStall{StallBound{}.windowMs / 30, StallBound{}.minimumBytes / 30};
 
 // URL of `size` bytes of the seeded pattern: "https://kestravon.test/t/body?size=..&seed=.." + extra.
 std::wstring BodyUrl(std::uint64_t size, int seed, const std::wstring& extra = L"");

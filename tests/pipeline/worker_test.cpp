@@ -10,6 +10,7 @@
 
 #include <windows.h>
 
+#include "common/win_owners.h"
 #include "pipeline/messages.h"
 #include "pipeline/worker.h"
 #include "release_trust.h"  // the test pins (tests/setup/standins)
@@ -250,6 +251,30 @@ TEST_F(InstallWorkerTest, LeftoverFileRemovedWhenTheDownloadFailsAtOnce) {
         EXPECT_FALSE(FileExists(tempInstaller_));
         EXPECT_EQ(RequestPaths(), std::vector<std::string>{ManifestPath});
     }
+}
+
+// Before its download a run deletes the setup files of ended runs; one held open as a running
+// installer holds it, one named for a running process and one that is no installer's stay.
+TEST_F(InstallWorkerTest, SweepsOnlyTheSetupFilesOfEndedRuns) {
+    ASSERT_TRUE(WriteManifest(ManifestJson("https://evil.test/files/kestravon-setup.exe", std::string(64, 'a'), 10)));
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};  // a running process other than this one, started suspended
+    ASSERT_TRUE(CreateProcessW(BuildTreePath(L"tests/pipeline/hold_probe.exe").c_str(), nullptr, nullptr, nullptr,
+                               FALSE, CREATE_SUSPENDED, nullptr, nullptr, &startup, &info));
+    const UniqueHandle running(info.hProcess), thread(info.hThread);
+    const std::wstring prefix = tempInstaller_.substr(0, tempInstaller_.rfind(L'-') + 1);
+    const std::vector<std::wstring> files = {prefix + L"1234.exe", prefix + L"1238.exe", prefix + L"2.4.1.exe",
+                                             prefix + std::to_wstring(info.dwProcessId) + L".exe"};
+    for (const std::wstring& file : files) ASSERT_TRUE(WriteSentinel(file));
+    UniqueFileHandle holder(
+        CreateFileW(files[1].c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_EQ(RunWorker(), (std::vector<std::wstring>{Checking, L"progress:2", Downloading, UrlMismatch}));
+    holder.reset();  // a delete left pending would take the file now
+    const std::vector<bool> kept = {FileExists(files[0]), FileExists(files[1]), FileExists(files[2]),
+                                    FileExists(files[3])};
+    EXPECT_EQ(kept, (std::vector<bool>{false, true, true, true})) << "stale, held, not ours, running";
+    TerminateProcess(running.get(), 0);
 }
 
 // A folder in the way of the temporary file: the download cannot create its file, and it

@@ -13,7 +13,8 @@ Served paths (every response closes its connection):
         n bytes of the seeded pattern; cl: "true" (default), "none", or any literal
         value to send as Content-Length; drop: reset the connection (TCP RST) after
         that many body bytes; chunk: size of each socket write (default 65536, at
-        most 65536); slowfrom: offset before which writes are 65536 bytes anyway
+        most 65536); slowfrom: offset before which writes are 65536 bytes anyway;
+        every: seconds to wait before each write past slowfrom (a trickle)
   /t/sha256?size=<n>[&seed=<s>]               hex SHA-256 of that pattern body
   POST /t/tsa                                 an RFC 3161 time-stamp authority: the reply of
         `openssl ts -reply` to the posted query, signed with <certs>/tsa.pem
@@ -219,6 +220,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         drop = int(query["drop"]) if "drop" in query else -1
         chunk = max(1, int(query.get("chunk", "65536")))
         slow_from = int(query.get("slowfrom", "0"))
+        pause = float(query.get("every", "0"))
         chunked = query.get("te") == "chunked"
         block = pattern_block(seed)
 
@@ -237,6 +239,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         sent = 0
         view = memoryview(block)
         while sent < size:
+            if pause and sent >= slow_from:
+                time.sleep(pause)
             n = min(chunk if sent >= slow_from else slow_from - sent, 65536, size - sent)
             if drop >= 0:
                 n = min(n, drop - sent)
