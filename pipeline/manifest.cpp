@@ -118,18 +118,22 @@ std::optional<std::uint64_t> ExtractJsonInteger(const std::string& body, const s
 }
 
 std::optional<std::uint64_t> ParseUtcTime(const std::string& text) {
-    static constexpr char Form[] = "dddd-dd-ddTdd:dd:ddZ";  // d: a decimal digit
+    // d: a digit of the current field; each other character ends a field.
+    static constexpr char Form[] = "dddd-dd-ddTdd:dd:ddZ";
     if (text.size() != sizeof(Form) - 1) return std::nullopt;
+    unsigned fields[6] = {};  // year, month, day, hour, minute, second
+    std::size_t field = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (Form[i] == 'd' ? !IsDecimalDigit(text[i]) : text[i] != Form[i]) return std::nullopt;
+        if (Form[i] != 'd') {
+            if (text[i] != Form[i]) return std::nullopt;
+            ++field;
+        } else if (IsDecimalDigit(text[i])) {
+            fields[field] = fields[field] * 10 + static_cast<unsigned>(text[i] - '0');
+        } else {
+            return std::nullopt;
+        }
     }
-    const auto number = [&text](std::size_t at, std::size_t digits) {
-        unsigned value = 0;
-        for (std::size_t i = at; i < at + digits; ++i) value = value * 10 + static_cast<unsigned>(text[i] - '0');
-        return value;
-    };
-    const unsigned year = number(0, 4), month = number(5, 2), day = number(8, 2);
-    const unsigned hour = number(11, 2), minute = number(14, 2), second = number(17, 2);
+    const auto [year, month, day, hour, minute, second] = fields;
     if (year < 1601 || month < 1 || month > 12 || hour > 23 || minute > 59 || second > 59) return std::nullopt;
     const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
     // Days of the year before each month, and (last) of the whole year.

@@ -5,7 +5,6 @@
 #include <shlobj.h>
 
 #include <cstdint>
-#include <cwchar>
 #include <string>
 
 #include "common/decimal.h"
@@ -61,17 +60,24 @@ std::wstring InstallerFileName(DWORD processId) {
     return InstallerFilePrefix + DecimalText(processId) + InstallerFileSuffix;
 }
 
+// `name` past `prefix` when it begins with it, else null.
+const wchar_t* After(const wchar_t* name, const wchar_t* prefix) {
+    for (; *prefix != L'\0'; ++prefix, ++name) {
+        if (*name != *prefix) return nullptr;
+    }
+    return name;
+}
+
 // The process id in `name` when InstallerFileName wrote it exactly so (no leading zero), else 0.
 DWORD InstallerFileProcessId(const wchar_t* name) {
-    for (const wchar_t* prefix = InstallerFilePrefix; *prefix != L'\0'; ++prefix, ++name) {
-        if (*name != *prefix) return 0;
-    }
-    if (*name == L'0') return 0;
+    name = After(name, InstallerFilePrefix);
+    if (!name || *name == L'0') return 0;
     std::uint64_t id = 0;
     for (; *name >= L'0' && *name <= L'9' && id <= MAXDWORD; ++name) {
         id = id * 10 + static_cast<std::uint64_t>(*name - L'0');
     }
-    return id <= MAXDWORD && wcscmp(name, InstallerFileSuffix) == 0 ? static_cast<DWORD>(id) : 0;
+    name = After(name, InstallerFileSuffix);
+    return id <= MAXDWORD && name && *name == L'\0' ? static_cast<DWORD>(id) : 0;
 }
 
 // A process that cannot be asked counts as running.
