@@ -16,7 +16,6 @@ void ResetInstallerState(InstallerState& state) {
     state.dragging = false;
     state.dragAnchor = POINT{0, 0};
     state.runToken = 0;
-    state.pendingPress = POINT{-1, -1};
     if (!state.fontBody) state.fontBody = CreateUiFont(14, 400);
     if (!state.fontSmall) state.fontSmall = CreateUiFont(13, 500);
     if (!state.fontEmphasis) state.fontEmphasis = CreateUiFont(15, 600);
