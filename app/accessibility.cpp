@@ -44,16 +44,19 @@ LONG StateOf(const Control& control, Screen screen) {
 }
 
 // Child ids are reading positions on the current screen, from 1, so no id outlives its
-// screen as another element's.
+// screen as another element's. The installing screen's elements also answer to their
+// negated positions on every screen: a phase is announced under those, and a reader asking
+// after the next screen is up (the last phase and the success arrive together) still hears
+// the phase, whose title and detail stay in g_state until a failure or the next phase.
 HRESULT Find(const VARIANT& child, Element& element) {
     if (!IsWindow(Window())) return RPC_E_DISCONNECTED;  // destroyed; the tree is disconnected
     if (child.vt != VT_I4) return E_INVALIDARG;
-    const Screen screen = CurrentScreen(g_state);
+    const Screen screen = child.lVal < 0 ? Screen::Installing : CurrentScreen(g_state);
     const ScreenControls controls = ControlsOf(screen);
-    if (child.lVal > controls.count || child.lVal < 0) return E_INVALIDARG;
+    if (child.lVal > controls.count || child.lVal < -controls.count) return E_INVALIDARG;
     // While a modal dialog (the folder picker) has disabled the window, nothing can be used.
     const LONG disabled = IsWindowEnabled(Window()) ? 0 : STATE_SYSTEM_UNAVAILABLE;
-    const LONG position = child.lVal;
+    const LONG position = child.lVal < 0 ? -child.lVal : child.lVal;
     if (position == CHILDID_SELF) {
         const LONG focused = GetFocus() == Window() ? STATE_SYSTEM_FOCUSED : 0;
         element = {InstallerWindowTitle, ROLE_SYSTEM_CLIENT, STATE_SYSTEM_FOCUSABLE | focused | disabled, ClientRect,
@@ -286,9 +289,15 @@ const Control* ReaderPress(WPARAM wParam, LPARAM lParam) {
 
 void DisconnectAccessible() { CoDisconnectObject(&g_client, 0); }
 
+// NVDA speaks a name change only for the focused object and an alert only for the alert
+// role; a live region's change it speaks whatever has the focus.
 void AnnouncePhase(HWND window) {
-    Notify(window, EVENT_OBJECT_NAMECHANGE, ChildOf(Screen::Installing, Part::SubLine));
-    Notify(window, EVENT_OBJECT_NAMECHANGE, ChildOf(Screen::Installing, Part::Detail));
+    const LONG title = ChildOf(Screen::Installing, Part::SubLine);
+    const LONG detail = ChildOf(Screen::Installing, Part::Detail);
+    Notify(window, EVENT_OBJECT_NAMECHANGE, title);
+    Notify(window, EVENT_OBJECT_NAMECHANGE, detail);
+    Notify(window, EVENT_OBJECT_LIVEREGIONCHANGED, -title);  // under the ids that outlive the screen (Find)
+    Notify(window, EVENT_OBJECT_LIVEREGIONCHANGED, -detail);
 }
 
 void AnnouncePercent(HWND window) {
@@ -302,5 +311,6 @@ void AnnounceOpenOption(HWND window) {
 void AnnounceScreen(HWND window) {
     Notify(window, EVENT_OBJECT_REORDER, CHILDID_SELF);
     const Screen screen = CurrentScreen(g_state);
-    if (screen == Screen::Failure) Notify(window, EVENT_SYSTEM_ALERT, ChildOf(screen, Part::SubLine));
+    if (screen == Screen::Failure) Notify(window, EVENT_OBJECT_LIVEREGIONCHANGED, ChildOf(screen, Part::SubLine));
+    if (screen == Screen::Success) Notify(window, EVENT_OBJECT_LIVEREGIONCHANGED, ChildOf(screen, Part::Headline));
 }

@@ -21,7 +21,7 @@ const Control* ReaderPress(WPARAM wParam, LPARAM lParam);
 void DisconnectAccessible();
 
 // Tell assistive technology what just changed in g_state.
-void AnnouncePhase(HWND window);       // a phase began: its title and detail lines were renamed
+void AnnouncePhase(HWND window);       // a phase began: its title and detail are renamed and spoken
 void AnnouncePercent(HWND window);     // the shown percentage changed
 void AnnounceOpenOption(HWND window);  // "Open Kestravon" was toggled
-void AnnounceScreen(HWND window);      // another screen is up; the failure screen is also an alert
+void AnnounceScreen(HWND window);      // another screen is up; the outcome of a run is spoken
