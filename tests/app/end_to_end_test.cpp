@@ -154,11 +154,11 @@ void ExpectScreen(IAccessible* client, HWND window, const std::vector<Row>& rows
 
 // A reader that speaks as NVDA does: the focused element, a name change only of the
 // focused element, an alert only of the alert role, a live region's name whatever has the
-// focus. The bar's values it beeps, by its default setting.
+// focus. The bar's value changes it beeps (its default), so they are only counted.
 IAccessible* g_reader = nullptr;
-LONG g_focus = -1;                // the focused child of the client area; -1: something else
+LONG g_focus = -1;                  // the focused child of the client area; -1: something else
 std::vector<std::wstring> g_heard;  // what it speaks, in order
-std::vector<std::wstring> g_beeped;  // the progress bar's values
+int g_beeps = 0;                    // the bar's value changes
 
 void CALLBACK Hear(HWINEVENTHOOK, DWORD event, HWND, LONG object, LONG child, DWORD, DWORD) {
     if (object != OBJID_CLIENT) return;
@@ -173,7 +173,7 @@ void CALLBACK Hear(HWINEVENTHOOK, DWORD event, HWND, LONG object, LONG child, DW
         g_heard.emplace_back();
         g_heard[slot] = Read(g_reader, child);
     }
-    if (event == EVENT_OBJECT_VALUECHANGE) g_beeped.push_back(Read(g_reader, child, &IAccessible::get_accValue));
+    if (event == EVENT_OBJECT_VALUECHANGE) ++g_beeps;
 }
 
 // Start, failure, retry and finish by default actions alone, the tree read on each screen
@@ -229,7 +229,7 @@ TEST_F(EndToEndTest, AScreenReaderInstallsThroughTheAccessibilityTreeAlone) {
     std::vector<std::wstring> heard = firstPhases;
     heard.push_back(sentence);
     EXPECT_EQ(g_heard, heard);
-    EXPECT_EQ(g_beeped, std::vector<std::wstring>{L"2%"});
+    EXPECT_EQ(g_beeps, 1) << "2 %, the one percentage shown";
     g_heard.clear();
 
     ASSERT_TRUE(PublishRelease(setup, Sha256Hex(setup)));  // the release is fixed
