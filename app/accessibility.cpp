@@ -2,6 +2,8 @@
 // client area's IAccessible, each answered from g_state at the moment it is asked.
 #include "app/accessibility.h"
 
+#include <iterator>
+
 #include <oleacc.h>
 
 #include "app/controls.h"
@@ -43,29 +45,48 @@ LONG StateOf(const Control& control, Screen screen) {
     return checked | (IsLive(control, screen) ? 0 : STATE_SYSTEM_UNAVAILABLE);
 }
 
-// Child ids are reading positions on the current screen, from 1, so no id outlives its
-// screen as another element's. The installing screen's elements also answer to their
-// negated positions on every screen: a phase is announced under those, and a reader asking
-// after the next screen is up (the last phase and the success arrive together) still hears
-// the phase, whose title and detail stay in g_state until a failure or the next phase.
-HRESULT Find(const VARIANT& child, Element& element) {
-    if (!IsWindow(Window())) return RPC_E_DISCONNECTED;  // destroyed; the tree is disconnected
-    if (child.vt != VT_I4) return E_INVALIDARG;
-    const Screen screen = child.lVal < 0 ? Screen::Installing : CurrentScreen(g_state);
-    const ScreenControls controls = ControlsOf(screen);
-    if (child.lVal > controls.count || child.lVal < -controls.count) return E_INVALIDARG;
+// The element at `position` (from 1) of `screen`'s reading order, or the client area for 0.
+void Describe(Screen screen, LONG position, Element& element) {
     // While a modal dialog (the folder picker) has disabled the window, nothing can be used.
     const LONG disabled = IsWindowEnabled(Window()) ? 0 : STATE_SYSTEM_UNAVAILABLE;
-    const LONG position = child.lVal < 0 ? -child.lVal : child.lVal;
     if (position == CHILDID_SELF) {
         const LONG focused = GetFocus() == Window() ? STATE_SYSTEM_FOCUSED : 0;
         element = {InstallerWindowTitle, ROLE_SYSTEM_CLIENT, STATE_SYSTEM_FOCUSABLE | focused | disabled, ClientRect,
                    nullptr, screen, 0};
-        return S_OK;
+        return;
     }
-    const Control& control = *controls.at[position - 1];
+    const Control& control = *ControlsOf(screen).at[position - 1];
     element = {NameOf(control, screen), control.role, StateOf(control, screen) | disabled, control.rect, &control,
                screen, position};
+}
+
+// The child id of `part` on `screen`.
+LONG ChildOf(Screen screen, Part part) {
+    const ScreenControls controls = ControlsOf(screen);
+    LONG position = controls.count;
+    while (position > 0 && controls.at[position - 1]->part != part) --position;
+    return position;
+}
+
+// Child ids are reading positions on the current screen, from 1, so no id outlives its
+// screen as another element's. Negative ids name the phase lines announced, -1 the first,
+// the last eight of them (g_state.phaseLines): a reader reads a line when it handles the
+// event, and by then the next phase, or the success, may be up.
+HRESULT Find(const VARIANT& child, Element& element) {
+    if (!IsWindow(Window())) return RPC_E_DISCONNECTED;  // destroyed; the tree is disconnected
+    if (child.vt != VT_I4) return E_INVALIDARG;
+    if (child.lVal < 0) {
+        const auto line = static_cast<unsigned>(-(child.lVal + 1));
+        const unsigned announced = g_state.phaseLinesAnnounced;
+        if (line >= announced || announced - line > std::size(g_state.phaseLines)) return E_INVALIDARG;
+        // A title, then its detail: the installing screen's sub-line and detail as they read then.
+        Describe(Screen::Installing, ChildOf(Screen::Installing, line % 2 ? Part::Detail : Part::SubLine), element);
+        element.name = g_state.phaseLines[line % std::size(g_state.phaseLines)].c_str();
+        return S_OK;
+    }
+    const Screen screen = CurrentScreen(g_state);
+    if (child.lVal > ControlsOf(screen).count) return E_INVALIDARG;
+    Describe(screen, child.lVal, element);
     return S_OK;
 }
 
@@ -159,7 +180,7 @@ public:
         Element element;
         const HRESULT found = Find(child, element);
         if (FAILED(found)) return found;
-        return element.control ? S_FALSE : E_INVALIDARG;
+        return child.lVal != CHILDID_SELF ? S_FALSE : E_INVALIDARG;
     }
     STDMETHODIMP get_accName(VARIANT child, BSTR* name) override {
         Element element;
@@ -261,14 +282,6 @@ ClientAccessible g_client;
 
 void Notify(HWND window, DWORD event, LONG child) { NotifyWinEvent(event, window, OBJID_CLIENT, child); }
 
-// The child id of `part` on `screen`.
-LONG ChildOf(Screen screen, Part part) {
-    const ScreenControls controls = ControlsOf(screen);
-    LONG position = controls.count;
-    while (position > 0 && controls.at[position - 1]->part != part) --position;
-    return position;
-}
-
 }  // namespace
 
 LRESULT OnGetObject(HWND window, WPARAM wParam, LPARAM lParam) {
@@ -292,12 +305,12 @@ void DisconnectAccessible() { CoDisconnectObject(&g_client, 0); }
 // NVDA speaks a name change only for the focused object and an alert only for the alert
 // role; a live region's change it speaks whatever has the focus.
 void AnnouncePhase(HWND window) {
-    const LONG title = ChildOf(Screen::Installing, Part::SubLine);
-    const LONG detail = ChildOf(Screen::Installing, Part::Detail);
-    Notify(window, EVENT_OBJECT_NAMECHANGE, title);
-    Notify(window, EVENT_OBJECT_NAMECHANGE, detail);
-    Notify(window, EVENT_OBJECT_LIVEREGIONCHANGED, -title);  // under the ids that outlive the screen (Find)
-    Notify(window, EVENT_OBJECT_LIVEREGIONCHANGED, -detail);
+    Notify(window, EVENT_OBJECT_NAMECHANGE, ChildOf(Screen::Installing, Part::SubLine));
+    Notify(window, EVENT_OBJECT_NAMECHANGE, ChildOf(Screen::Installing, Part::Detail));
+    for (const std::wstring* line : {&g_state.statusTitle, &g_state.statusDetail}) {
+        g_state.phaseLines[g_state.phaseLinesAnnounced++ % std::size(g_state.phaseLines)] = *line;
+        Notify(window, EVENT_OBJECT_LIVEREGIONCHANGED, -static_cast<LONG>(g_state.phaseLinesAnnounced));
+    }
 }
 
 void AnnouncePercent(HWND window) {
