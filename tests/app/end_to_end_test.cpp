@@ -187,10 +187,8 @@ TEST_F(EndToEndTest, AScreenReaderInstallsThroughTheAccessibilityTreeAlone) {
     ASSERT_NE(window, nullptr);
     // Wine's shell announces no taskbar button; its stub taskbar list is taken all the same.
     PostMessageW(window, RegisterWindowMessageW(L"TaskbarButtonCreated"), 0, 0);
-    ComPtr<IAccessible> client;
-    ASSERT_EQ(AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
-                                         reinterpret_cast<void**>(client.put())),
-              S_OK);
+    ComPtr<IAccessible> client = ClientAccessibleOf(window);
+    ASSERT_TRUE(client);
     g_reader = client.get();
     const auto locationScreen = [&](const wchar_t* headline, const wchar_t* subLine, const wchar_t* button) {
         return std::vector<Row>{{L"Close", Button, 0, L"", CloseButtonRect},

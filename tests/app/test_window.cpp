@@ -1,4 +1,4 @@
-// Helpers for window tests: a fresh installer state, the real window, and a DIB canvas.
+// Helpers for window tests: a fresh installer state, the real window, its accessible object, a DIB canvas.
 #include "tests/app/test_window.h"
 
 #include "app/startup.h"
@@ -63,6 +63,13 @@ HWND CreateTestInstallerWindow() {
     existing.cbSize = sizeof(existing);
     if (!GetClassInfoExW(instance, InstallerWindowClass, &existing)) RegisterInstallerClass(instance);
     return CreateInstallerWindow(instance);
+}
+
+ComPtr<IAccessible> ClientAccessibleOf(HWND window) {
+    ComPtr<IAccessible> client;
+    AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                               reinterpret_cast<void**>(client.put()));
+    return client;
 }
 
 void PumpMessages() {

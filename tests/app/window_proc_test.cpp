@@ -202,20 +202,12 @@ TEST_F(WindowProcTest, OnlyTheAwaitedRunsMessagesAreApplied) {
     EXPECT_TRUE(Open());
 }
 
-// The client area's IAccessible, as a screen reader in this process gets it.
-ComPtr<IAccessible> ClientAccessibleOf(HWND window) {
-    ComPtr<IAccessible> client;
-    AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
-                               reinterpret_cast<void**>(client.put()));
-    return client;
-}
-
 struct ReaderPressCase {
     const char* name;
     Screen screen;
     LONG child;
     HRESULT answer;
-    bool disabled = false;        // as while the folder picker is up
+    bool disabled = false;         // as while the folder picker is up
     bool pickedMeanwhile = false;  // a folder is picked before the press arrives: the idle screen
     LONG then = 0;                 // pressed next, before the first press arrives
     bool closes = false;
