@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "app/controls.h"
 #include "app/layout.h"
 #include "app/palette.h"
 #include "common/decimal.h"
@@ -48,25 +49,16 @@ void DrawHeader(HDC dc, const InstallerState& state) {
     }
     DrawLabel(dc, L"KESTRAVON", WordmarkRect, state.fontBold, WordmarkColour, LeftFormat);
     DrawLabel(dc, L"WINDOWS INSTALLER", TaglineRect, state.fontSmall, TaglineColour, LeftFormat);
-    DrawLabel(dc, L"x", CloseButtonRect, state.fontEmphasis, CloseGlyphColour, CentreFormat);
 }
 
-void DrawHeadline(HDC dc, Screen screen, const InstallerState& state) {
-    const HeadlineTexts texts = TextsFor(screen, state);
-    DrawLabel(dc, texts.headline, HeadlineRect, state.fontHeadline, HeadlineColour, LeftFormat);
-    DrawLabel(dc, *texts.subLine, SubLineRect, state.fontEmphasis, texts.subLineColour, EndEllipsisFormat);
-}
-
-void DrawLocationBlock(HDC dc, const InstallerState& state) {
-    DrawLabel(dc, L"Install location", LocationLabelRect, state.fontSmall, LabelColour, LeftFormat);
+// The location label and box; the folder is the control, its name the label.
+void DrawLocation(HDC dc, const Control& control, const InstallerState& state) {
+    DrawLabel(dc, control.name, LocationLabelRect, state.fontSmall, LabelColour, LeftFormat);
     FillRoundRect(dc, LocationBoxRect, LocationBoxCorner, LocationBoxColour);
-    DrawLabel(dc, state.installFolder, FolderTextRect, state.fontBody, SubLineOutcomeColour, PathEllipsisFormat);
-    FillRoundRect(dc, ChangeButtonRect, ChangeButtonCorner, ControlColour);
-    DrawLabel(dc, L"Change", ChangeButtonRect, state.fontSmall, ChangeTextColour, CentreFormat);
+    DrawLabel(dc, state.installFolder, control.rect, state.fontBody, SubLineOutcomeColour, PathEllipsisFormat);
 }
 
-void DrawProgressBlock(HDC dc, const InstallerState& state) {
-    DrawLabel(dc, state.statusDetail, DetailRect, state.fontBody, LabelColour, EndEllipsisFormat);
+void DrawProgress(HDC dc, const InstallerState& state) {
     FillRoundRect(dc, ProgressTrackRect, ProgressCorner, ControlColour);
     const int percent = ShownPercent(state);
     if (percent > 0) {
@@ -79,17 +71,41 @@ void DrawProgressBlock(HDC dc, const InstallerState& state) {
     DrawLabel(dc, ShownPercentText(state), PercentRect, state.fontSmall, PercentColour, RightFormat);
 }
 
-void DrawOpenOption(HDC dc, const InstallerState& state) {
+void DrawOpenOption(HDC dc, const Control& control, const InstallerState& state) {
     FillRoundRect(dc, OpenOptionBoxRect, OpenOptionBoxCorner, state.openAfterInstall ? AccentColour : ControlColour);
     if (state.openAfterInstall) DrawCheckMark(dc, OpenOptionBoxRect);
-    DrawLabel(dc, L"Open Kestravon", OpenOptionLabelRect, state.fontBody, OptionLabelColour, LeftFormat);
+    DrawLabel(dc, control.name, OpenOptionLabelRect, state.fontBody, OptionLabelColour, LeftFormat);
 }
 
-void DrawMainButton(HDC dc, const InstallerState& state) {
-    const bool installing = state.installing.load();  // one reading for fill and label
-    FillRoundRect(dc, MainButtonRect, MainButtonCorner, installing ? BusyButtonColour : AccentColour);
-    DrawLabel(dc, state.buttonLabel, MainButtonRect, state.fontBold, installing ? BusyButtonLabelColour : WhiteColour,
+// A main button that does nothing on this screen looks busy.
+void DrawMainButton(HDC dc, bool live, const InstallerState& state) {
+    FillRoundRect(dc, MainButtonRect, MainButtonCorner, live ? AccentColour : BusyButtonColour);
+    DrawLabel(dc, state.buttonLabel, MainButtonRect, state.fontBold, live ? WhiteColour : BusyButtonLabelColour,
               CentreFormat);
+}
+
+void DrawControl(HDC dc, const Control& control, Screen screen, const InstallerState& state) {
+    const HeadlineTexts texts = TextsFor(screen, state);
+    switch (control.part) {
+    case Part::Close: DrawLabel(dc, L"x", control.rect, state.fontEmphasis, CloseGlyphColour, CentreFormat); break;
+    case Part::Headline:
+        DrawLabel(dc, texts.headline, control.rect, state.fontHeadline, HeadlineColour, LeftFormat);
+        break;
+    case Part::SubLine:
+        DrawLabel(dc, *texts.subLine, control.rect, state.fontEmphasis, texts.subLineColour, EndEllipsisFormat);
+        break;
+    case Part::Location: DrawLocation(dc, control, state); break;
+    case Part::Change:
+        FillRoundRect(dc, control.rect, ChangeButtonCorner, ControlColour);
+        DrawLabel(dc, control.name, control.rect, state.fontSmall, ChangeTextColour, CentreFormat);
+        break;
+    case Part::Detail:
+        DrawLabel(dc, state.statusDetail, control.rect, state.fontBody, LabelColour, EndEllipsisFormat);
+        break;
+    case Part::Progress: DrawProgress(dc, state); break;
+    case Part::OpenOption: DrawOpenOption(dc, control, state); break;
+    case Part::MainButton: DrawMainButton(dc, IsLive(control, screen), state); break;
+    }
 }
 
 }  // namespace
@@ -111,13 +127,9 @@ void PaintInstallerContents(HDC dc, const RECT& client, const InstallerState& st
     FillSolidRect(dc, client, BackgroundColour);
     FillSolidRect(dc, AccentLineRect, AccentColour);
     DrawHeader(dc, state);
-
-    const Screen screen = CurrentScreen(state);
-    DrawHeadline(dc, screen, state);
-    if (screen == Screen::Idle || screen == Screen::Failure) DrawLocationBlock(dc, state);
-    if (screen == Screen::Installing) DrawProgressBlock(dc, state);
-    if (screen == Screen::Success) DrawOpenOption(dc, state);
-    DrawMainButton(dc, state);
+    const Screen screen = CurrentScreen(state);  // one reading for every control
+    const ScreenControls controls = ControlsOf(screen);
+    for (LONG i = 0; i < controls.count; ++i) DrawControl(dc, *controls.at[i], screen, state);
 }
 
 void FillRoundRect(HDC dc, const RECT& rect, int corner, COLORREF colour) {

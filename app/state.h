@@ -32,7 +32,9 @@ struct InstallerState {
     HCURSOR handCursor = nullptr;                   // IDC_HAND, over active controls
     HWND mainWindow = nullptr;                      // the window the worker posts to
     UINT_PTR runToken = 0;                          // token of the awaited run's messages; 0 if none
-    POINT pendingPress{-1, -1};                     // a default action's click, for WM_APP_PRESS; -1: none
+    UINT_PTR pressToken = 0;                        // marks a WM_APP_PRESS as a reader's; drawn at WM_CREATE
+    std::wstring phaseLines[8];                     // the last phases' titles and details as announced, a ring
+    unsigned phaseLinesAnnounced = 0;               // lines announced since start-up, the ring's next is % 8
     UINT taskbarButtonCreated = 0;                  // the shell's "TaskbarButtonCreated" message; 0 if none
     ComPtr<ITaskbarList3> taskbar;                  // the shell's taskbar list, from that message until WM_DESTROY
     ReleasePins pins;                               // what this build trusts beyond the host (from main)

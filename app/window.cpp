@@ -6,6 +6,7 @@
 #include <windowsx.h>
 
 #include "app/accessibility.h"
+#include "app/controls.h"
 #include "app/layout.h"
 #include "app/paint.h"
 #include "app/state.h"
@@ -27,19 +28,10 @@ constexpr int CornerRound = 2;                // DWMWCP_ROUND
 
 void Repaint(HWND window) { InvalidateRect(window, nullptr, FALSE); }
 
-bool Contains(const RECT& rect, POINT point) { return PtInRect(&rect, point) != FALSE; }
-
 // Another screen is up (or the failure screen again): screen readers and the taskbar follow.
 void ScreenChanged(HWND window) {
     AnnounceScreen(window);
     ShowRunOnTaskbar(window);
-}
-
-POINT CursorClientPosition(HWND window) {
-    POINT point{};
-    GetCursorPos(&point);
-    ScreenToClient(window, &point);
-    return point;
 }
 
 // The failure screen for a worker's WM_APP_FAILED, and for a worker that never started.
@@ -58,6 +50,19 @@ void ShowFailure(HWND window, const std::wstring* errorText) {
     MessageBeep(MB_ICONHAND);
 }
 
+// A token no other program can guess, drawn for each run and for the window's reader
+// presses. Without the system's generator (bcrypt.dll missing) it is still new each time.
+UINT_PTR NewToken() {
+    UINT_PTR token = 0;
+    if (BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(&token), sizeof(token), BCRYPT_USE_SYSTEM_PREFERRED_RNG) <
+        0) {
+        LARGE_INTEGER counter{};
+        QueryPerformanceCounter(&counter);
+        token = static_cast<UINT_PTR>(counter.QuadPart) ^ (static_cast<UINT_PTR>(GetCurrentProcessId()) << 32);
+    }
+    return token != 0 ? token : 1;
+}
+
 void OnCreate(HWND window) {
     const BOOL dark = TRUE;
     DwmSetWindowAttribute(window, UseImmersiveDarkMode, &dark, sizeof(dark));
@@ -69,10 +74,12 @@ void OnCreate(HWND window) {
         static_cast<void>(region.release());  // the window owns the region from here on
     }
     ListenForTaskbarButton(window);
+    g_state.pressToken = NewToken();
 }
 
 void OnDestroy() {
     g_state.taskbar.reset();  // while COM is still up
+    DisconnectAccessible();
     PostQuitMessage(0);
 }
 
@@ -83,14 +90,12 @@ void OnClose(HWND window) {
 
 LRESULT OnSetCursor(HWND window, LPARAM lParam) {
     if (LOWORD(lParam) != HTCLIENT) return 0;
-    const POINT point = CursorClientPosition(window);
-    const bool installing = g_state.installing.load();
-    const bool succeeded = g_state.succeeded.load();
-    const bool active = (!installing && Contains(CloseButtonRect, point)) ||
-                        (!installing && !succeeded && Contains(ChangeButtonRect, point)) ||
-                        (succeeded && Contains(OpenOptionRect, point)) ||
-                        (!installing && Contains(MainButtonRect, point));
-    SetCursor(active ? g_state.handCursor : g_state.arrowCursor);
+    POINT point{};
+    GetCursorPos(&point);
+    ScreenToClient(window, &point);
+    const Screen screen = CurrentScreen(g_state);
+    const Control* control = ControlAt(screen, point);
+    SetCursor(control && IsLive(*control, screen) ? g_state.handCursor : g_state.arrowCursor);
     return 1;
 }
 
@@ -103,40 +108,45 @@ void OnMouseMove(HWND window, WPARAM wParam) {
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void OnMainButton(HWND window) {
-    if (g_state.succeeded.load()) {
-        if (g_state.openAfterInstall) LaunchInstalledApp(g_state.installFolder);  // the window closes either way
-        DestroyWindow(window);
-        return;
+void OnChange(HWND window) {
+    if (!PickInstallFolder(window, g_state.installFolder)) return;
+    const bool leavesFailure = g_state.failed;
+    g_state.failed = false;
+    g_state.buttonLabel = L"Install Kestravon";
+    Repaint(window);
+    if (leavesFailure) ScreenChanged(window);
+}
+
+void OnToggleOpenOption(HWND window) {
+    g_state.openAfterInstall = !g_state.openAfterInstall;
+    Repaint(window);
+    AnnounceOpenOption(window);
+}
+
+void OnFinish(HWND window) {
+    if (g_state.openAfterInstall) LaunchInstalledApp(g_state.installFolder);  // the window closes either way
+    DestroyWindow(window);
+}
+
+// A press on a live control, by the mouse or a screen reader.
+void CarryOut(HWND window, Press press) {
+    switch (press) {
+    case Press::CloseWindow: DestroyWindow(window); break;
+    case Press::PickFolder: OnChange(window); break;
+    case Press::ToggleOpenOption: OnToggleOpenOption(window); break;
+    case Press::Install: BeginInstall(); break;
+    case Press::Finish: OnFinish(window); break;
+    case Press::None: break;
     }
-    if (!g_state.installing.load()) BeginInstall();
 }
 
 void OnLeftButtonDown(HWND window, LPARAM lParam) {
     const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-    const bool installing = g_state.installing.load();
-    const bool succeeded = g_state.succeeded.load();
-    if (Contains(CloseButtonRect, point)) {
-        if (!installing) DestroyWindow(window);
-        return;
-    }
-    if (!installing && !succeeded && Contains(ChangeButtonRect, point)) {
-        if (!PickInstallFolder(window, g_state.installFolder)) return;
-        const bool leavesFailure = g_state.failed;
-        g_state.failed = false;
-        g_state.buttonLabel = L"Install Kestravon";
-        Repaint(window);
-        if (leavesFailure) ScreenChanged(window);
-        return;
-    }
-    if (succeeded && Contains(OpenOptionRect, point)) {
-        g_state.openAfterInstall = !g_state.openAfterInstall;
-        Repaint(window);
-        AnnounceOpenOption(window);
-        return;
-    }
-    if (Contains(MainButtonRect, point)) {
-        OnMainButton(window);
+    const Screen screen = CurrentScreen(g_state);
+    // A press on a control with an action never drags, also where it does nothing (the
+    // close glyph while installing).
+    if (const Control* control = ControlAt(screen, point); control && control->press != Press::None) {
+        if (IsLive(*control, screen)) CarryOut(window, control->press);
         return;
     }
     if (point.y < DragStripHeight) {
@@ -146,12 +156,9 @@ void OnLeftButtonDown(HWND window, LPARAM lParam) {
     }
 }
 
-// A screen reader's default action: the click it left, taken once.
-void OnPress(HWND window) {
-    const POINT point = g_state.pendingPress;
-    if (point.x < 0) return;
-    g_state.pendingPress = POINT{-1, -1};
-    OnLeftButtonDown(window, MAKELPARAM(point.x, point.y));
+// A screen reader's default action, carried out if it still holds.
+void OnPress(HWND window, WPARAM wParam, LPARAM lParam) {
+    if (const Control* control = ReaderPress(wParam, lParam)) CarryOut(window, control->press);
 }
 
 void OnLeftButtonUp() {
@@ -219,19 +226,6 @@ void OnWorkerMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-// A token no other program can guess, drawn for each run. Without the system's
-// generator (bcrypt.dll missing) it is still new for every run of this process.
-UINT_PTR NewRunToken() {
-    UINT_PTR token = 0;
-    if (BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(&token), sizeof(token), BCRYPT_USE_SYSTEM_PREFERRED_RNG) <
-        0) {
-        LARGE_INTEGER counter{};
-        QueryPerformanceCounter(&counter);
-        token = static_cast<UINT_PTR>(counter.QuadPart) ^ (static_cast<UINT_PTR>(GetCurrentProcessId()) << 32);
-    }
-    return token != 0 ? token : 1;
-}
-
 // Registered messages have no constant to switch on.
 LRESULT OnOtherMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message != 0 && message == g_state.taskbarButtonCreated) {
@@ -253,7 +247,7 @@ LRESULT CALLBACK InstallerWindowProc(HWND window, UINT message, WPARAM wParam, L
     case WM_SETCURSOR: return OnSetCursor(window, lParam);
     case WM_MOUSEMOVE: OnMouseMove(window, wParam); return 0;
     case WM_LBUTTONDOWN: OnLeftButtonDown(window, lParam); return 0;
-    case WM_APP_PRESS: OnPress(window); return 0;
+    case WM_APP_PRESS: OnPress(window, wParam, lParam); return 0;
     case WM_LBUTTONUP: OnLeftButtonUp(); return 0;
     case WM_CAPTURECHANGED: OnCaptureChanged(); return 0;
     case WM_GETOBJECT: return OnGetObject(window, wParam, lParam);
@@ -291,7 +285,7 @@ void BeginInstall(WorkerStarter startWorker) {
     g_state.buttonLabel = L"Installing...";
     // No repaint: the worker's first status and progress messages follow at once.
     ScreenChanged(g_state.mainWindow);
-    g_state.runToken = NewRunToken();
+    g_state.runToken = NewToken();
     auto run = std::make_unique<InstallRun>();
     run->installFolder = g_state.installFolder;
     run->report.window = g_state.mainWindow;

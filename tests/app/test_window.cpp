@@ -1,4 +1,4 @@
-// Helpers for window tests: a fresh installer state, the real window, and a DIB canvas.
+// Helpers for window tests: a fresh installer state, the real window, its accessible object, a DIB canvas.
 #include "tests/app/test_window.h"
 
 #include "app/startup.h"
@@ -16,7 +16,6 @@ void ResetInstallerState(InstallerState& state) {
     state.dragging = false;
     state.dragAnchor = POINT{0, 0};
     state.runToken = 0;
-    state.pendingPress = POINT{-1, -1};
     if (!state.fontBody) state.fontBody = CreateUiFont(14, 400);
     if (!state.fontSmall) state.fontSmall = CreateUiFont(13, 500);
     if (!state.fontEmphasis) state.fontEmphasis = CreateUiFont(15, 600);
@@ -64,6 +63,13 @@ HWND CreateTestInstallerWindow() {
     existing.cbSize = sizeof(existing);
     if (!GetClassInfoExW(instance, InstallerWindowClass, &existing)) RegisterInstallerClass(instance);
     return CreateInstallerWindow(instance);
+}
+
+ComPtr<IAccessible> ClientAccessibleOf(HWND window) {
+    ComPtr<IAccessible> client;
+    AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                               reinterpret_cast<void**>(client.put()));
+    return client;
 }
 
 void PumpMessages() {

@@ -1,9 +1,10 @@
-// Helpers for window tests: a fresh installer state, the real window, and a DIB canvas.
+// Helpers for window tests: a fresh installer state, the real window, its accessible object, a DIB canvas.
 #pragma once
 
 #include <cstdint>
 
 #include <windows.h>
+#include <oleacc.h>
 
 #include "app/state.h"
 #include "common/win_owners.h"
@@ -27,6 +28,16 @@ const char* ScreenName(Screen screen);
 
 // The centre of a rectangle of app/layout.h: where a test presses to mean "this control".
 constexpr POINT CentreOf(const RECT& rect) { return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}; }
+
+// The client area's IAccessible, as a screen reader gets it; null if none.
+ComPtr<IAccessible> ClientAccessibleOf(HWND window);
+// A child id of an IAccessible, as a screen reader passes it.
+inline VARIANT ChildId(LONG id) {
+    VARIANT child{};
+    child.vt = VT_I4;
+    child.lVal = id;
+    return child;
+}
 
 // A top-down 32-bit DIB section selected into a memory DC.
 struct Canvas {

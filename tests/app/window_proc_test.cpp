@@ -1,9 +1,12 @@
 // The window procedure, BeginInstall and start-up, driven on the real installer window.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <memory>
 #include <string>
 #include <tuple>
+
+#include <oleacc.h>
 
 #include "app/accessibility.h"
 #include "app/layout.h"
@@ -197,6 +200,56 @@ TEST_F(WindowProcTest, OnlyTheAwaitedRunsMessagesAreApplied) {
     ASSERT_TRUE(PostMessageW(window, WM_APP_PRESS, 0, MAKELPARAM(CentreOf(CloseButtonRect).x, CentreOf(CloseButtonRect).y)));
     PumpMessages();
     EXPECT_TRUE(Open());
+}
+
+struct ReaderPressCase {
+    const char* name;
+    Screen screen;
+    LONG child;
+    HRESULT answer;
+    bool disabled = false;         // as while the folder picker is up
+    bool pickedMeanwhile = false;  // a folder is picked before the press arrives: the idle screen
+    LONG then = 0;                 // pressed next, before the first press arrives
+    bool closes = false;
+};
+
+// A screen reader's press is refused, or dropped when it arrives, wherever a click would not act.
+TEST_F(WindowProcTest, AReadersPressActsOnlyWhereAClickWould) {
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    const ReaderPressCase cases[] = {
+        {"install while the window is disabled", Screen::Idle, 6, E_FAIL, true},
+        {"the unavailable close glyph", Screen::Installing, 1, E_FAIL},
+        {"the headline, a text", Screen::Idle, 2, DISP_E_MEMBERNOTFOUND},
+        {"try again on a screen gone", Screen::Failure, 6, S_OK, false, true},
+        {"close, then install at once", Screen::Idle, 1, S_OK, false, false, 6, true},
+    };
+    for (const ReaderPressCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Restart(c.screen);
+        g_state.installFolder = L"C:\\Kestravon";
+        EnableWindow(window, !c.disabled);
+        const ComPtr<IAccessible> client = ClientAccessibleOf(window);
+        ASSERT_TRUE(client);
+        EXPECT_EQ(client->accDoDefaultAction(ChildId(c.child)), c.answer);
+        if (c.then) EXPECT_EQ(client->accDoDefaultAction(ChildId(c.then)), S_OK);
+        if (c.pickedMeanwhile) g_state.failed = false;
+        const Screen before = CurrentScreen(g_state);
+        PumpMessages();
+        EXPECT_EQ(CurrentScreen(g_state), before) << "no worker started";
+        EXPECT_EQ(Open(), !c.closes);
+    }
+}
+
+TEST_F(WindowProcTest, TheClientAreaHasTheFocusWhileTheWindowIsActive) {
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    SetFocus(window);
+    const ComPtr<IAccessible> client = ClientAccessibleOf(window);
+    ASSERT_TRUE(client);
+    VARIANT focus{}, state{};
+    EXPECT_EQ(client->get_accFocus(&focus), S_OK);
+    EXPECT_EQ(client->get_accState(ChildId(CHILDID_SELF), &state), S_OK);
+    EXPECT_EQ((std::array<LONG, 3>{focus.vt, focus.lVal, state.lVal}),
+              (std::array<LONG, 3>{VT_I4, CHILDID_SELF, STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_FOCUSED}));
 }
 
 struct CloseCase {
