@@ -13,7 +13,6 @@ namespace {
 // How a function reports failure to its caller.
 enum class Failure : unsigned char {
     ZeroWithLastError,  // BOOL FALSE or a null handle, reason in GetLastError
-    Win32Error,         // returns the Win32 error code itself (0 would be success)
     InvalidCallback,    // WinHttpSetStatusCallback: WINHTTP_INVALID_STATUS_CALLBACK
     NtStatus,           // CNG: any negative NTSTATUS
     HResult,            // any negative HRESULT
@@ -43,28 +42,13 @@ constexpr LibraryRule LibraryRules[] = {
     {"crypt32.dll", Failure::ZeroWithLastError},
 };
 
-// The exceptions to each library's usual convention, from the SDK headers.
+// The installer's imports that break their library's usual convention. Only imported
+// functions ever reach the hook, so a function added to the installer with a
+// convention of its own needs a row here.
 constexpr FunctionRule FunctionRules[] = {
     {WinHttp, Failure::InvalidCallback, "WinHttpSetStatusCallback"},
-    {WinHttp, Failure::Win32Error, "WinHttpCreateProxyResolver"},
-    {WinHttp, Failure::Win32Error, "WinHttpGetProxyForUrlEx"},
-    {WinHttp, Failure::Win32Error, "WinHttpGetProxyForUrlEx2"},
-    {WinHttp, Failure::Win32Error, "WinHttpGetProxyResult"},
-    {WinHttp, Failure::Win32Error, "WinHttpGetProxyResultEx"},
-    {WinHttp, Failure::Win32Error, "WinHttpGetProxySettingsVersion"},
-    {WinHttp, Failure::Win32Error, "WinHttpIsHostInProxyBypassList"},
-    {WinHttp, Failure::Win32Error, "WinHttpReadProxySettings"},
-    {WinHttp, Failure::Win32Error, "WinHttpResetAutoProxy"},
-    {WinHttp, Failure::Win32Error, "WinHttpWebSocketClose"},
-    {WinHttp, Failure::Win32Error, "WinHttpWebSocketQueryCloseStatus"},
-    {WinHttp, Failure::Win32Error, "WinHttpWebSocketReceive"},
-    {WinHttp, Failure::Win32Error, "WinHttpWebSocketSend"},
-    {WinHttp, Failure::Win32Error, "WinHttpWebSocketShutdown"},
-    {WinHttp, Failure::Win32Error, "WinHttpWriteProxySettings"},
-    {DwmApi, Failure::ZeroWithLastError, "DwmDefWindowProc"},
     // A trust verdict: any value but ERROR_SUCCESS refuses the file.
     {WinTrust, Failure::HResult, "WinVerifyTrust"},
-    {WinTrust, Failure::HResult, "WinVerifyTrustEx"},
 };
 
 constexpr LONG StatusDllNotFound = static_cast<LONG>(0xC0000135);
@@ -77,8 +61,6 @@ INT_PTR WINAPI FailCall() {
     if constexpr (F == Failure::ZeroWithLastError) {
         SetLastError(Error);
         return 0;
-    } else if constexpr (F == Failure::Win32Error) {
-        return static_cast<INT_PTR>(Error);
     } else if constexpr (F == Failure::InvalidCallback) {
         SetLastError(Error);
         return -1;
@@ -148,7 +130,6 @@ FARPROC DelayLoadFailureStub(const char* dll, const char* function, bool library
     }
     switch (failure) {
     case Failure::ZeroWithLastError: return StubFor<Failure::ZeroWithLastError>(libraryMissing);
-    case Failure::Win32Error: return StubFor<Failure::Win32Error>(libraryMissing);
     case Failure::InvalidCallback: return StubFor<Failure::InvalidCallback>(libraryMissing);
     case Failure::NtStatus: return StubFor<Failure::NtStatus>(libraryMissing);
     case Failure::HResult: return StubFor<Failure::HResult>(libraryMissing);

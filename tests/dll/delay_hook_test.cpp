@@ -46,12 +46,10 @@ const StubCase StubCases[] = {
     {"WINHTTP.DLL", "WinHttpReadData", false, 0, false, ERROR_PROC_NOT_FOUND},
     {"winhttp.dll", nullptr, true, 0, false, ERROR_MOD_NOT_FOUND},  // import by ordinal
     {"winhttp.dll", "WinHttpSetStatusCallback", true, -1, false, ERROR_MOD_NOT_FOUND},
-    {"winhttp.dll", "WinHttpWebSocketSend", false, ERROR_PROC_NOT_FOUND, true, NoLastError},
     {"bcrypt.dll", "BCryptOpenAlgorithmProvider", true, DllNotFound, true, NoLastError},
     {"bcrypt.dll", "BCryptHashData", false, EntrypointNotFound, true, NoLastError},
     {"dwmapi.dll", "DwmSetWindowAttribute", true, HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND), true, NoLastError},
     {"Dwmapi.dll", "DwmSetWindowAttribute", false, HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND), true, NoLastError},
-    {"dwmapi.dll", "DwmDefWindowProc", true, 0, true, ERROR_MOD_NOT_FOUND},
     // An LRESULT: the window procedure takes it as a failure only if it is negative in 64 bits.
     {"oleacc.dll", "LresultFromObject", true, HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND), false, NoLastError},
     {"wintrust.dll", "WinVerifyTrust", true, HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND), true, NoLastError},
