@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Size of the stripped KestravonInstaller.exe (windows preset flags, pinned like a release
-# to a throwaway release key and publisher) with a breakdown of the largest contributors,
+# to a throwaway release key, serial floor, publisher and issuer key) with a breakdown of the largest contributors,
 # read from the linker map, and its size once signed by tools/publish/sign.sh with a
 # throwaway self-signed certificate (RSA 2048, no time stamp).
 # usage: bench/size/size.sh [TOP]     (builds into build/size)
@@ -25,7 +25,8 @@ MFkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDQgAEaxfR8uEsQkf4vOblY6RA8ncDfYEt
 PEM
 cmake -S "$root" -B "$build" -G Ninja --toolchain "$root/cmake/mingw-w64-x86_64.cmake" \
   -DCMAKE_BUILD_TYPE=MinSizeRel -DKESTRAVON_BUILD_TESTS=OFF \
-  -DKESTRAVON_RELEASE_KEY="$build/release.pub.pem" -DKESTRAVON_SETUP_PUBLISHER="Kestravon Size Bench" \
+  -DKESTRAVON_RELEASE_KEY="$build/release.pub.pem" -DKESTRAVON_MIN_RELEASE_SERIAL=1000 \
+  -DKESTRAVON_SETUP_PUBLISHER="Kestravon Size Bench" -DKESTRAVON_SETUP_ISSUER_KEYS="$(printf '%064d' 1)" \
   "-DCMAKE_EXE_LINKER_FLAGS=-Wl,-Map=$map" >/dev/null
 cmake --build "$build" --target KestravonInstaller -j 2 >/dev/null
 exe=$build/app/KestravonInstaller.exe
