@@ -3,13 +3,13 @@
 # program. All are empty by default, and the installer then trusts whatever the download
 # host serves over TLS (with the manifest's digest and size).
 set(KESTRAVON_RELEASE_KEY "" CACHE FILEPATH
-    "One to four ECDSA P-256 public keys (SubjectPublicKeyInfo PEM blocks) that may sign the release manifest; empty: not checked")
+    "One to four ECDSA P-256 public keys (SubjectPublicKeyInfo PEM) that may sign the manifest; empty: not checked")
 set(KESTRAVON_MIN_RELEASE_SERIAL "1" CACHE STRING
     "Lowest release serial a signed manifest may carry: the serial current when this installer is built")
 set(KESTRAVON_SETUP_PUBLISHER "" CACHE STRING
     "Exact subject common name of the certificate that must sign the setup program; empty: not checked")
 set(KESTRAVON_SETUP_ISSUER_KEYS "" CACHE STRING
-    "SHA-256 digests (hex, ';'-separated) of the SubjectPublicKeyInfo of a CA that may issue the publisher's certificate; empty: any CA Windows trusts")
+    "SHA-256 (hex, ';'-separated) of the SubjectPublicKeyInfo of each CA that may issue the publisher's; empty: any")
 
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 

@@ -40,7 +40,8 @@ def read_keys(path):
         text = pathlib.Path(path).read_text(encoding="ascii")
     except (OSError, UnicodeDecodeError):
         refuse(f"KESTRAVON_RELEASE_KEY: {path} cannot be read as a PEM text file.")
-    what = f"KESTRAVON_RELEASE_KEY: {path} is not one to {MAX_KEYS} ECDSA P-256 public keys in SubjectPublicKeyInfo PEM form"
+    what = (f"KESTRAVON_RELEASE_KEY: {path} is not one to {MAX_KEYS} ECDSA P-256 public keys "
+            "in SubjectPublicKeyInfo PEM form")
     blocks = list(PEM.finditer(text))
     if not blocks or PEM.sub("", text).strip() or len(blocks) > MAX_KEYS:
         refuse(f"{what} (-----BEGIN PUBLIC KEY----- blocks and nothing else).")

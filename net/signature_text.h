@@ -11,7 +11,8 @@ constexpr std::size_t MaxSignatureLines = 4;  // one per release key, while keys
 // What a pinned installer says of a manifest whose signature file it cannot use, or whose
 // signatures no pinned key verifies.
 inline constexpr wchar_t ManifestNotSigned[] = L"Security check failed: release manifest is not signed.";
-inline constexpr wchar_t ManifestSignatureMismatch[] = L"Security check failed: release manifest signature did not match.";
+inline constexpr wchar_t ManifestSignatureMismatch[] =
+    L"Security check failed: release manifest signature did not match.";
 
 // The signatures of `text`, in order, into `signatures`, their number into `count`. Each
 // line that is not blank holds the base64 (with padding) of exactly 64 bytes, with only

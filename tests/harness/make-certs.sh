@@ -48,10 +48,10 @@ fi
 # Made apart, from the CA already trusted, so that older state folders gain it too.
 openssl req -new -newkey rsa:2048 -nodes -sha256 -keyout "$work/tsa.key" -out "$work/tsa.csr" \
   -subj "/CN=Kestravon Test Time-Stamp Authority" 2>/dev/null
-printf 'basicConstraints=critical,CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=critical,timeStamping\n' \
-  >"$work/tsa.ext"
-openssl x509 -req -in "$work/tsa.csr" -CA "$dir/ca.pem" -CAkey "$dir/ca.key" -CAserial "$work/ca.srl" -CAcreateserial -days 3650 -sha256 \
-  -extfile "$work/tsa.ext" -out "$work/tsa.pem" 2>/dev/null
+printf '%s\n' basicConstraints=critical,CA:FALSE keyUsage=critical,digitalSignature \
+  extendedKeyUsage=critical,timeStamping >"$work/tsa.ext"
+openssl x509 -req -in "$work/tsa.csr" -CA "$dir/ca.pem" -CAkey "$dir/ca.key" -CAserial "$work/ca.srl" -CAcreateserial \
+  -days 3650 -sha256 -extfile "$work/tsa.ext" -out "$work/tsa.pem" 2>/dev/null
 cp "$work"/tsa.key "$dir/"
 cp "$work"/tsa.pem "$dir/"  # last: its presence says the set is complete
 echo "Test certificates made in $dir"

@@ -99,7 +99,8 @@ TEST(FetchManifestSignature, OnlyARefusalMeansNotSigned) {
     for (const auto& [status, sentence] : rows) {
         std::string text;
         ErrorText errorText;
-        EXPECT_FALSE(FetchManifestSignature(std::wstring(L"https://kestravon.test/t/status/") + status, text, errorText));
+        const std::wstring url = std::wstring(L"https://kestravon.test/t/status/") + status;
+        EXPECT_FALSE(FetchManifestSignature(url, text, errorText));
         EXPECT_EQ(errorText.sentence, sentence) << status;
     }
 }

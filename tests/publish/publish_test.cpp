@@ -170,51 +170,35 @@ TEST(CheckRelease, RefusesWhatAPinnedInstallerWould) {
     std::filesystem::create_directories(folder / "files");
     const std::string setup = "MZ setup program";
     std::ofstream(folder / "files/setup.exe", std::ios::binary) << setup;
-    const auto key = [] { return UniquePkey(EVP_EC_gen("P-256")); };
-    std::vector<UniquePkey> keys;
-    keys.push_back(key());
-    std::vector<UniquePkey> otherKeys;
-    otherKeys.push_back(key());
-    // Signed by keys[0] with serial 7, expiring at 2024-03-01T00:00:00Z.
-    const auto publish = [&](const std::string& sha256, std::uint64_t size, const std::string& signature) {
-        std::string json, line, errorText;
-        ASSERT_TRUE(BuildManifest({"https://kestravon.test/files/setup.exe", "1.2.3", sha256, size, 7,
-                                   "2024-03-01T00:00:00Z"},
-                                  json, errorText))
-            << errorText;
-        ASSERT_TRUE(SignManifest(keys[0].get(), json, line, errorText)) << errorText;
-        std::ofstream(folder / "manifest.json", std::ios::binary) << json;
-        std::ofstream(folder / "manifest.json.sig", std::ios::binary) << (signature == "valid" ? line : signature);
-    };
+    std::vector<UniquePkey> keys, otherKeys;
+    keys.emplace_back(EVP_EC_gen("P-256"));
+    otherKeys.emplace_back(EVP_EC_gen("P-256"));
     constexpr std::uint64_t Before = 13353724799;  // one second before the expiry
-    const std::string Refused = "An installer would refuse this release: ";
+    const std::string Refused = "An installer would refuse this release: Security check failed: ";
     struct Row {
-        const char* name;
-        std::string sha256;
-        std::uint64_t size;
-        std::string signature;
+        std::string sha256;  // the manifest's, signed by keys[0] with serial 7, expiring at 2024-03-01T00:00:00Z
         const std::vector<UniquePkey>* keys;
         std::uint64_t now;
         std::uint64_t minSerial;
         std::string verdict;
     };
-    const std::string sha = Sha256Hex(setup);
     const Row rows[] = {
-        {"installs", sha, setup.size(), "valid", &keys, Before, 7,
+        {Sha256Hex(setup), &keys, Before, 7,
          "An installer would install version 1.2.3 (serial 7) until 2024-03-01T00:00:00Z."},
-        {"another key", sha, setup.size(), "valid", &otherKeys, Before, 7,
-         Refused + "Security check failed: release manifest signature did not match."},
-        {"expired", sha, setup.size(), "valid", &keys, Before + 1, 7,
-         Refused + "Security check failed: release manifest has expired."},
-        {"older", sha, setup.size(), "valid", &keys, Before, 8,
-         Refused + "Security check failed: release manifest is older than this installer."},
-        {"another setup", Sha256Hex("other"), setup.size(), "valid", &keys, Before, 7,
-         Refused + "Security check failed: installer SHA-256 did not match."},
+        {Sha256Hex(setup), &otherKeys, Before, 7, Refused + "release manifest signature did not match."},
+        {Sha256Hex(setup), &keys, Before + 1, 7, Refused + "release manifest has expired."},
+        {Sha256Hex(setup), &keys, Before, 8, Refused + "release manifest is older than this installer."},
+        {Sha256Hex("other"), &keys, Before, 7, Refused + "installer SHA-256 did not match."},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        publish(row.sha256, row.size, row.signature);
-        std::string verdict;
+        SCOPED_TRACE(row.verdict);
+        std::string json, line, errorText, verdict;
+        ASSERT_TRUE(BuildManifest({"https://kestravon.test/files/setup.exe", "1.2.3", row.sha256, setup.size(), 7,
+                                   "2024-03-01T00:00:00Z"},
+                                  json, errorText));
+        ASSERT_TRUE(SignManifest(keys[0].get(), json, line, errorText)) << errorText;
+        std::ofstream(folder / "manifest.json", std::ios::binary) << json;
+        std::ofstream(folder / "manifest.json.sig", std::ios::binary) << line;
         EXPECT_EQ(CheckRelease(folder.string(), {row.keys, row.minSerial, row.now}, verdict),
                   row.verdict.rfind(Refused, 0) != 0);
         EXPECT_EQ(verdict, row.verdict);

@@ -45,11 +45,10 @@ std::string UtcText(std::uint64_t seconds) {
     const std::uint64_t day = dayOfYear - (153 * shiftedMonth + 2) / 5 + 1;
     const std::uint64_t month = shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9;
     const std::uint64_t year = yearOfEra + era * 400 + (month <= 2);
+    using Wide = unsigned long long;
     char text[32];
-    std::snprintf(text, sizeof(text), "%04llu-%02llu-%02lluT%02llu:%02llu:%02lluZ", static_cast<unsigned long long>(year),
-                  static_cast<unsigned long long>(month), static_cast<unsigned long long>(day),
-                  static_cast<unsigned long long>(seconds / 3600 % 24), static_cast<unsigned long long>(seconds / 60 % 60),
-                  static_cast<unsigned long long>(seconds % 60));
+    std::snprintf(text, sizeof(text), "%04llu-%02llu-%02lluT%02llu:%02llu:%02lluZ", Wide{year}, Wide{month}, Wide{day},
+                  Wide{seconds / 3600 % 24}, Wide{seconds / 60 % 60}, Wide{seconds % 60});
     return text;
 }
 
