@@ -42,38 +42,38 @@ bool ParseCount(const std::string& text, std::uint64_t& value) {
     return true;
 }
 
+// Every option takes one value; the lists collect each one given, the flags say one was.
+struct ValueOption {
+    const char* name;
+    std::string Options::*value = nullptr;
+    std::vector<std::string> Options::*values = nullptr;
+    bool Options::*given = nullptr;
+};
+const ValueOption ValueOptions[] = {
+    {"--url", &Options::url, nullptr, &Options::haveUrl},
+    {"--version", &Options::version, nullptr, &Options::haveVersion},
+    {"--setup", &Options::setup},
+    {"--out", &Options::out},
+    {"--sign-key", nullptr, &Options::signKeys},
+    {"--serial", &Options::serial},
+    {"--expires-in", &Options::expiresIn},
+    {"--resign", &Options::resign},
+    {"--check", &Options::check},
+    {"--public-key", nullptr, &Options::publicKeys},
+    {"--min-serial", &Options::minSerial},
+};
+
 bool ParseOptions(int argc, char** argv, Options& options) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string option = argv[i];
-        if (i + 1 >= argc) return false;
-        const std::string value = argv[++i];
-        if (option == "--url") {
-            options.url = value;
-            options.haveUrl = true;
-        } else if (option == "--version") {
-            options.version = value;
-            options.haveVersion = true;
-        } else if (option == "--setup") {
-            options.setup = value;
-        } else if (option == "--out") {
-            options.out = value;
-        } else if (option == "--sign-key") {
-            options.signKeys.push_back(value);
-        } else if (option == "--serial") {
-            options.serial = value;
-        } else if (option == "--expires-in") {
-            options.expiresIn = value;
-        } else if (option == "--resign") {
-            options.resign = value;
-        } else if (option == "--check") {
-            options.check = value;
-        } else if (option == "--public-key") {
-            options.publicKeys.push_back(value);
-        } else if (option == "--min-serial") {
-            options.minSerial = value;
-        } else {
-            return false;
+    for (int i = 1; i < argc; i += 2) {
+        const ValueOption* known = nullptr;
+        for (const ValueOption& option : ValueOptions) {
+            if (argv[i] == std::string(option.name)) known = &option;
         }
+        if (!known || i + 1 >= argc) return false;
+        const std::string value = argv[i + 1];
+        if (known->value) options.*known->value = value;
+        if (known->values) (options.*known->values).push_back(value);
+        if (known->given) options.*known->given = true;
     }
     const bool publish = options.haveUrl || options.haveVersion || !options.setup.empty();
     const int modes = (publish ? 1 : 0) + (options.resign.empty() ? 0 : 1) + (options.check.empty() ? 0 : 1);
