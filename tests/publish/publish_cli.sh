@@ -77,17 +77,41 @@ expect_exit 0 "signed with two keys" sign "$work/p256.pem" --sign-key "$work/new
 verify_line 1 "$work/p256.pub.pem"
 verify_line 2 "$work/new.pub.pem"
 grep -v expires "$work/manifest.json" >"$work/kept"
-expect_exit 0 "re-sign" "$tool" --resign "$work/manifest.json" --sign-key "$work/new.pem" --expires-in 30
+cp "$work/manifest.json.sig" "$work/two-lines.sig"
+# Re-signing with fewer keys than signed would drop a line that installers may need.
+expect_exit 1 "re-sign without a key in use" "$tool" --resign "$work/manifest.json" --sign-key "$work/new.pem"
+grep -q "holds signatures by keys not given here" "$work/stderr" || fail "re-sign without a key in use: sentence missing"
+cmp -s "$work/manifest.json.sig" "$work/two-lines.sig" || fail "a refused re-sign replaced the signature"
+expect_exit 0 "re-sign" "$tool" --resign "$work/manifest.json" --sign-key "$work/new.pem" --expires-in 30 \
+  --drop-other-keys
 grep -q "\"expires\": \"$(date -u -d '+30 days' +%Y-%m-%dT%H:%M)" "$work/manifest.json" || fail "re-sign: expiry not renewed"
 grep -v expires "$work/manifest.json" | cmp -s - "$work/kept" || fail "re-sign changed another member"
 [ "$(wc -l <"$work/manifest.json.sig")" -eq 1 ] || fail "re-sign with one key, not one line"
 verify_line 1 "$work/new.pub.pem"
+# Another key holder adds a line; the manifest keeps every byte, and a key's earlier line is replaced.
+cp "$work/manifest.json" "$work/resigned.json"
+for run in first again; do
+  expect_exit 0 "cosign ($run)" "$tool" --cosign "$work/manifest.json" --sign-key "$work/p256.pem"
+done
+cmp -s "$work/manifest.json" "$work/resigned.json" || fail "cosign changed the manifest"
+[ "$(wc -l <"$work/manifest.json.sig")" -eq 2 ] || fail "cosign twice by one key, not two lines"
+verify_line 1 "$work/new.pub.pem"
+verify_line 2 "$work/p256.pub.pem"
 
 # The check reads the folder as the service serves it: the setup at the URL's path.
 mkdir -p "$work/download"
 cp "$work/setup.exe" "$work/download/KestravonSetup-1.2.3.exe"
 expect_exit 0 "check" "$tool" --check "$work" --public-key "$work/p256.pub.pem" --public-key "$work/new.pub.pem" --min-serial 7
 grep -q "^An installer would install version 1.2.3 (serial 7)" "$work/stdout" || fail "check: $(cat "$work/stdout")"
+cat "$work/p256.pub.pem" "$work/new.pub.pem" >"$work/both.pub.pem"
+expect_exit 0 "check, both keys must sign" "$tool" --check "$work" --public-key "$work/both.pub.pem" --threshold 2 \
+  --min-serial 7
+expect_exit 1 "check, three of two keys" "$tool" --check "$work" --public-key "$work/both.pub.pem" --threshold 3
+head -n 1 "$work/manifest.json.sig" >"$work/one-line.sig" && cp "$work/manifest.json.sig" "$work/two-lines.sig"
+cp "$work/one-line.sig" "$work/manifest.json.sig"
+expect_exit 1 "check, one of two keys signed" "$tool" --check "$work" --public-key "$work/both.pub.pem" --threshold 2
+grep -q "signature did not match" "$work/stderr" || fail "check, one of two keys signed: $(cat "$work/stderr")"
+cp "$work/two-lines.sig" "$work/manifest.json.sig"
 
 cp "$work/manifest.json" "$work/before.json"
 cp "$work/manifest.json.sig" "$work/before.sig"
@@ -103,6 +127,15 @@ expect_exit 1 "unsigned beside a signature" "$tool" --url "$url" --version 2 --s
 cmp -s "$work/manifest.json" "$work/before.json" || fail "unsigned manifest replaced a signed one"
 expect_exit 2 "signing without --out" "$tool" --url "$url" --version 1 --setup "$work/setup.exe" --sign-key "$work/p256.pem"
 expect_exit 2 "two modes" "$tool" --resign "$work/manifest.json" --check "$work" --sign-key "$work/p256.pem"
+# More lines than an installer reads: refused before anything is written, in every mode.
+five=(--sign-key "$work/p256.pem" --sign-key "$work/new.pem" --sign-key "$work/p256.pem" --sign-key "$work/new.pem"
+  --sign-key "$work/p256.pem")
+expect_exit 2 "five keys" "$tool" --url "$url" --version 2 --setup "$work/setup.exe" --out "$work/manifest.json" \
+  --serial 8 "${five[@]}"
+expect_exit 2 "re-sign with five keys" "$tool" --resign "$work/manifest.json" "${five[@]}"
+expect_exit 2 "cosign with five keys" "$tool" --cosign "$work/manifest.json" "${five[@]}"
+cmp -s "$work/manifest.json" "$work/before.json" && cmp -s "$work/manifest.json.sig" "$work/before.sig" ||
+  fail "five keys: the previous manifest or signature changed"
 
 [ "$failures" -eq 0 ] && echo "kestravon-publish: all checks passed"
 exit "$failures"

@@ -199,7 +199,7 @@ TEST(CheckRelease, RefusesWhatAPinnedInstallerWould) {
         ASSERT_TRUE(SignManifest(keys[0].get(), json, line, errorText)) << errorText;
         std::ofstream(folder / "manifest.json", std::ios::binary) << json;
         std::ofstream(folder / "manifest.json.sig", std::ios::binary) << line;
-        EXPECT_EQ(CheckRelease(folder.string(), {row.keys, row.minSerial, row.now}, verdict),
+        EXPECT_EQ(CheckRelease(folder.string(), {row.keys, 1, row.minSerial, row.now}, verdict),
                   row.verdict.rfind(Refused, 0) != 0);
         EXPECT_EQ(verdict, row.verdict);
     }

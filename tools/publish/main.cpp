@@ -1,5 +1,6 @@
 // kestravon-publish: writes the release manifest for a setup program and its signature, signs
-// a published manifest again with a new expiry, and checks a release folder before upload.
+// a published manifest again with a new expiry, adds a key holder's signature to one, and
+// checks a release folder before upload.
 #include <cstdio>
 #include <ctime>
 #include <fstream>
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "net/signature_text.h"
 #include "pipeline/manifest.h"
 #include "tools/publish/manifest_signature.h"
 #include "tools/publish/publish.h"
@@ -20,13 +22,17 @@ constexpr char Usage[] =
     "usage: kestravon-publish --url URL --version V --setup FILE\n"
     "                         [--out manifest.json [--sign-key KEY.pem]... [--serial N] [--expires-in DAYS]]\n"
     "       kestravon-publish --resign manifest.json --sign-key KEY.pem [--sign-key KEY.pem]... [--expires-in DAYS]\n"
-    "       kestravon-publish --check FOLDER --public-key KEYS.pem [--public-key KEYS.pem]... [--min-serial N]\n";
+    "                         [--drop-other-keys]\n"
+    "       kestravon-publish --cosign manifest.json --sign-key KEY.pem [--sign-key KEY.pem]...\n"
+    "       kestravon-publish --check FOLDER --public-key KEYS.pem [--public-key KEYS.pem]... [--threshold K]\n"
+    "                         [--min-serial N]\n"
+    "--sign-key may be given up to four times: an installer reads at most four signature lines.\n";
 
 struct Options {
-    std::string url, version, setup, out, resign, check;
-    bool haveUrl = false, haveVersion = false;
+    std::string url, version, setup, out, resign, cosign, check;
+    bool haveUrl = false, haveVersion = false, haveExpiresIn = false, haveThreshold = false, dropOtherKeys = false;
     std::vector<std::string> signKeys, publicKeys;
-    std::string serial, expiresIn = "14", minSerial = "1";
+    std::string serial, expiresIn = "14", minSerial = "1", threshold = "1";
 };
 
 // Decimal digits only, no more than 2^64 - 1.
@@ -42,7 +48,8 @@ bool ParseCount(const std::string& text, std::uint64_t& value) {
     return true;
 }
 
-// Every option takes one value; the lists collect each one given, the flags say one was.
+// An option takes one value unless it has neither a value nor a list: then it is a switch,
+// which only sets its flag. The lists collect each value given, the flags say one was.
 struct ValueOption {
     const char* name;
     std::string Options::*value = nullptr;
@@ -56,30 +63,39 @@ const ValueOption ValueOptions[] = {
     {"--out", &Options::out},
     {"--sign-key", nullptr, &Options::signKeys},
     {"--serial", &Options::serial},
-    {"--expires-in", &Options::expiresIn},
+    {"--expires-in", &Options::expiresIn, nullptr, &Options::haveExpiresIn},
     {"--resign", &Options::resign},
+    {"--drop-other-keys", nullptr, nullptr, &Options::dropOtherKeys},
+    {"--cosign", &Options::cosign},
     {"--check", &Options::check},
     {"--public-key", nullptr, &Options::publicKeys},
+    {"--threshold", &Options::threshold, nullptr, &Options::haveThreshold},
     {"--min-serial", &Options::minSerial},
 };
 
 bool ParseOptions(int argc, char** argv, Options& options) {
-    for (int i = 1; i < argc; i += 2) {
+    for (int i = 1; i < argc; ++i) {
         const ValueOption* known = nullptr;
         for (const ValueOption& option : ValueOptions) {
             if (argv[i] == std::string(option.name)) known = &option;
         }
-        if (!known || i + 1 >= argc) return false;
-        const std::string value = argv[i + 1];
-        if (known->value) options.*known->value = value;
-        if (known->values) (options.*known->values).push_back(value);
+        if (!known) return false;
         if (known->given) options.*known->given = true;
+        if (!known->value && !known->values) continue;
+        if (++i >= argc) return false;
+        if (known->value) options.*known->value = argv[i];
+        if (known->values) (options.*known->values).push_back(argv[i]);
     }
     const bool publish = options.haveUrl || options.haveVersion || !options.setup.empty();
-    const int modes = (publish ? 1 : 0) + (options.resign.empty() ? 0 : 1) + (options.check.empty() ? 0 : 1);
-    if (modes != 1) return false;
+    const int modes = (publish ? 1 : 0) + (options.resign.empty() ? 0 : 1) + (options.cosign.empty() ? 0 : 1) +
+                      (options.check.empty() ? 0 : 1);
+    // More lines than an installer reads would make it refuse the whole signature file.
+    if (modes != 1 || options.signKeys.size() > MaxSignatureLines) return false;
+    if (options.haveThreshold && options.check.empty()) return false;
+    if (options.haveExpiresIn && (!options.check.empty() || !options.cosign.empty())) return false;
+    if (options.dropOtherKeys && options.resign.empty()) return false;
     if (!options.check.empty()) return !options.publicKeys.empty() && options.signKeys.empty();
-    if (!options.resign.empty()) return !options.signKeys.empty() && options.serial.empty();
+    if (!options.resign.empty() || !options.cosign.empty()) return !options.signKeys.empty() && options.serial.empty();
     // The signature goes beside the manifest file, so signing needs one.
     return options.haveUrl && options.haveVersion && !options.setup.empty() &&
            (options.signKeys.empty() || !options.out.empty());
@@ -204,13 +220,34 @@ int Publish(const Options& options) {
     return Fail("The manifest could not be written.");
 }
 
+bool ReadFile(const std::string& path, std::string& bytes) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return false;
+    bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    return !file.bad();
+}
+
 int Resign(const Options& options) {
     std::string errorText;
     std::vector<UniquePkey> keys;
     if (!LoadSigningKeys(options.signKeys, keys, errorText)) return Fail(errorText);
-    std::ifstream file(options.resign, std::ios::binary);
-    const std::string manifest((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (!file || file.bad()) return Fail("The manifest " + options.resign + " could not be read.");
+    std::string manifest;
+    if (!ReadFile(options.resign, manifest)) return Fail("The manifest " + options.resign + " could not be read.");
+    // A key in use that is left out loses its line: installers that know only that key (a
+    // rotation's new one), or that need it to reach their threshold, would refuse the release.
+    std::string signature;
+    std::vector<std::string> others;
+    if (!options.dropOtherKeys && ReadFile(options.resign + ".sig", signature)) {
+        if (!LinesByOtherKeys(keys, manifest, signature, others)) {
+            return Fail(options.resign + ".sig is not a signature file an installer reads; give --drop-other-keys "
+                        "to replace it.");
+        }
+        if (!others.empty()) {
+            return Fail(options.resign + ".sig holds signatures by keys not given here. Sign again with every key "
+                        "in use (--sign-key, up to four), or give --drop-other-keys and have each other key's holder "
+                        "add a line with --cosign before uploading.");
+        }
+    }
     std::string expires;
     if (!ExpiryIn(options.expiresIn, expires)) return Fail("--expires-in takes 1 to 3650 days.");
     std::string renewed;
@@ -218,13 +255,45 @@ int Resign(const Options& options) {
     return WriteSigned(keys, renewed, options.resign);
 }
 
+// Another key holder's line beside those already there; the manifest keeps every byte.
+int Cosign(const Options& options) {
+    std::string errorText;
+    std::vector<UniquePkey> keys;
+    if (!LoadSigningKeys(options.signKeys, keys, errorText)) return Fail(errorText);
+    const std::string sigPath = options.cosign + ".sig";
+    std::string manifest, signature;
+    if (!ReadFile(options.cosign, manifest)) return Fail("The manifest " + options.cosign + " could not be read.");
+    if (!ParseManifest(manifest)) return Fail("The installer would not read " + options.cosign + " as a manifest.");
+    // The given keys' own earlier lines are replaced, so each key keeps one line.
+    std::vector<std::string> lines;
+    if (!ReadFile(sigPath, signature) || !LinesByOtherKeys(keys, manifest, signature, lines)) {
+        return Fail(sigPath + " is missing or not a signature file an installer reads; sign with --resign first.");
+    }
+    if (lines.size() + keys.size() > MaxSignatureLines) {
+        return Fail(sigPath + " would hold more than four lines, and an installer would refuse it.");
+    }
+    std::string text;
+    for (const std::string& line : lines) text += line;
+    for (const UniquePkey& key : keys) {
+        std::string line;
+        if (!SignManifest(key.get(), manifest, line, errorText)) return Fail(errorText);
+        text += line;
+    }
+    if (WriteTemporary(sigPath + ".tmp", text) && Commit(sigPath + ".tmp", sigPath)) return 0;
+    return Fail("The signature could not be written.");
+}
+
 int Check(const Options& options) {
     std::string errorText;
     std::vector<UniquePkey> keys;
-    for (const std::string& path : options.publicKeys) {
-        if (!LoadPublicKeys(path, keys, errorText)) return Fail(errorText);
+    if (!LoadReleaseKeys(options.publicKeys, keys, errorText)) return Fail(errorText);
+    InstallerView installer{&keys, 1, 1, Now()};
+    std::uint64_t threshold = 0;
+    if (!ParseCount(options.threshold, threshold) || threshold < 1 || threshold > keys.size()) {
+        return Fail("--threshold takes 1 to the number of public keys (" + std::to_string(keys.size()) +
+                    "), as the installer's build does.");
     }
-    InstallerView installer{&keys, 1, Now()};
+    installer.threshold = threshold;
     if (!ParseCount(options.minSerial, installer.minSerial)) return Fail("--min-serial takes a whole number.");
     std::string verdict;
     const bool installs = CheckRelease(options.check, installer, verdict);
@@ -241,6 +310,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (!options.resign.empty()) return Resign(options);
+    if (!options.cosign.empty()) return Cosign(options);
     if (!options.check.empty()) return Check(options);
     return Publish(options);
 }

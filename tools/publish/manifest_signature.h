@@ -14,9 +14,12 @@ using UniquePkey = UniqueNullHandle<EVP_PKEY*, EVP_PKEY_free>;
 // Reads an unencrypted EC P-256 private key (PEM) from `path`. On failure replaces
 // `errorText` with one sentence.
 bool LoadSigningKey(const std::string& path, UniquePkey& key, std::string& errorText);
-// Appends each EC P-256 public key of `path` (one or more SubjectPublicKeyInfo PEM blocks,
-// as the installer's build reads them) to `keys`. On failure replaces `errorText`.
-bool LoadPublicKeys(const std::string& path, std::vector<UniquePkey>& keys, std::string& errorText);
+// The release keys of `paths`, read by the rules of the installer's build
+// (cmake/release_trust.py): each file SubjectPublicKeyInfo PEM blocks with nothing but
+// spaces, tabs and line ends around them, each block's base64 the standard encoding of an
+// ECDSA P-256 key with an uncompressed point on the curve; one to four keys in all, none
+// twice. On a refusal replaces `errorText` with one sentence.
+bool LoadReleaseKeys(const std::vector<std::string>& paths, std::vector<UniquePkey>& keys, std::string& errorText);
 
 // r‖s from a DER ECDSA-Sig-Value, each left-padded to 32 bytes; false when the DER
 // does not parse or either number needs more than 32 bytes.
@@ -28,7 +31,11 @@ bool P1363FromDer(const std::string& der, std::string& p1363);
 // with the installer's own decoder, before it is returned. On failure replaces `errorText`.
 bool SignManifest(EVP_PKEY* key, const std::string& body, std::string& signatureLine, std::string& errorText);
 // What a pinned installer makes of `signatureText` for `body`: true when the installer's
-// decoder reads it and one of its lines verifies under one of `keys`. Otherwise
-// `sentence` is the installer's.
-bool VerifySignatureText(const std::vector<UniquePkey>& keys, const std::string& body,
+// decoder reads it and lines by at least `threshold` distinct keys of `keys` verify.
+// Otherwise `sentence` is the installer's.
+bool VerifySignatureText(const std::vector<UniquePkey>& keys, std::size_t threshold, const std::string& body,
                          const std::string& signatureText, std::wstring& sentence);
+// The lines of `signatureText` that none of `signingKeys` (private keys) made over `body`,
+// each as a line of the signature file; false when the installer's decoder cannot read it.
+bool LinesByOtherKeys(const std::vector<UniquePkey>& signingKeys, const std::string& body,
+                      const std::string& signatureText, std::vector<std::string>& lines);

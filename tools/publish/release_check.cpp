@@ -45,7 +45,7 @@ bool CheckRelease(const std::string& folder, const InstallerView& installer, std
     if (manifest.size() > MaxManifestBytes) return Refuse(verdict, "Kestravon manifest is unexpectedly large.");
     if (!ReadFile(folder + "/manifest.json.sig", signature)) return Refuse(verdict, Narrow(ManifestNotSigned));
     std::wstring sentence;
-    if (!VerifySignatureText(*installer.releaseKeys, manifest, signature, sentence)) {
+    if (!VerifySignatureText(*installer.releaseKeys, installer.threshold, manifest, signature, sentence)) {
         return Refuse(verdict, Narrow(sentence));
     }
     switch (CheckFreshness(manifest, installer.now, installer.minSerial)) {

@@ -10,6 +10,7 @@
 // What a pinned installer is built with, and when it runs.
 struct InstallerView {
     const std::vector<UniquePkey>* releaseKeys = nullptr;
+    std::size_t threshold = 1;  // how many of them must have signed
     std::uint64_t minSerial = 1;
     std::uint64_t now = 0;  // seconds since 1601-01-01T00:00:00Z
 };
