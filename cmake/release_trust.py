@@ -1,17 +1,22 @@
 #!/usr/bin/env python3
 """Checks the installer's release pins and writes the header that builds them in.
 
-    release_trust.py --key PEM --publisher-file FILE --issuer-keys TEXT --min-serial N --out HEADER
+    release_trust.py --key PEM --publisher-file FILE --issuer-keys TEXT --min-serial N --threshold K
+                     --out HEADER
 
---key: empty, or a file of one to four ECDSA P-256 public keys, each a SubjectPublicKeyInfo
-PEM block ("-----BEGIN PUBLIC KEY-----") with an uncompressed point on the curve, and
-nothing but white space around and between them.
+--key: empty, or a file of one to four distinct ECDSA P-256 public keys, each a
+SubjectPublicKeyInfo PEM block ("-----BEGIN PUBLIC KEY-----") whose base64 is the standard
+encoding of the key with an uncompressed point on the curve, and nothing but spaces, tabs
+and line ends around and between them. kestravon-publish --check reads keys by the same
+rules (tools/publish/manifest_signature.cpp); tests/publish/release_pins_test.sh holds both
+to the same files.
 --publisher-file: holds the publisher's exact subject common name in UTF-8, or nothing;
 control and format characters, surrounding white space and names over 255 UTF-16 units
 are refused.
 --issuer-keys: empty, or ';'-separated SHA-256 digests (64 hexadecimal digits) of the
 SubjectPublicKeyInfo of a certificate that may issue the publisher's; needs a publisher.
 --min-serial: the lowest release serial a signed manifest may carry, 1 or more.
+--threshold: how many distinct release keys must sign a manifest, 1 to the number of keys.
 On a refusal prints one sentence and exits 1. The header is rewritten only when its text
 changes, so an unchanged configure rebuilds nothing."""
 import argparse
@@ -43,14 +48,18 @@ def read_keys(path):
     what = (f"KESTRAVON_RELEASE_KEY: {path} is not one to {MAX_KEYS} ECDSA P-256 public keys "
             "in SubjectPublicKeyInfo PEM form")
     blocks = list(PEM.finditer(text))
-    if not blocks or PEM.sub("", text).strip() or len(blocks) > MAX_KEYS:
+    if not blocks or PEM.sub("", text).strip(" \t\r\n") or len(blocks) > MAX_KEYS:
         refuse(f"{what} (-----BEGIN PUBLIC KEY----- blocks and nothing else).")
     points = []
     for block in blocks:
+        encoded = "".join(block.group(1).split())
         try:
-            der = base64.b64decode("".join(block.group(1).split()), validate=True)
+            der = base64.b64decode(encoded, validate=True)
         except binascii.Error:
-            refuse(f"{what} (its base64 does not decode).")
+            der = None
+        # Only the standard encoding: no stray padding or bits, one text for each key.
+        if der is None or base64.b64encode(der).decode("ascii") != encoded:
+            refuse(f"{what} (its base64 is not the standard encoding of a key).")
         if len(der) != len(SPKI_PREFIX) + 64 or not der.startswith(SPKI_PREFIX):
             refuse(f"{what} with an uncompressed point (openssl pkey -pubout writes one).")
         point = der[len(SPKI_PREFIX):]
@@ -98,8 +107,18 @@ def read_issuer_keys(text, publisher):
 
 
 def read_min_serial(text):
+    if not text:
+        refuse("KESTRAVON_MIN_RELEASE_SERIAL is empty; give the serial of the release current when the "
+               "installer is built (1 before the first).")
     if not re.fullmatch(r"[1-9][0-9]*", text) or int(text) >= 2**64:
-        refuse("KESTRAVON_MIN_RELEASE_SERIAL must be a whole number from 1 to 2^64 - 1.")
+        refuse("KESTRAVON_MIN_RELEASE_SERIAL must be one whole number from 1 to 2^64 - 1.")
+    return int(text)
+
+
+def read_threshold(text, keys):
+    if not re.fullmatch(r"[1-9][0-9]*", text) or int(text) > max(keys, 1):
+        refuse(f"KESTRAVON_RELEASE_THRESHOLD must be one whole number from 1 to the number of release keys "
+               f"({keys}): how many of them must sign each manifest.")
     return int(text)
 
 
@@ -131,16 +150,19 @@ def main():
     parser.add_argument("--key", required=True)
     parser.add_argument("--publisher-file", required=True)
     parser.add_argument("--issuer-keys", default="")
-    parser.add_argument("--min-serial", default="1")
+    parser.add_argument("--min-serial", required=True)
+    parser.add_argument("--threshold", required=True)
     parser.add_argument("--out", required=True)
     args = parser.parse_args()
     points = read_keys(args.key) if args.key else []
     publisher = read_publisher(args.publisher_file)
     issuers = read_issuer_keys(args.issuer_keys, publisher)
     min_serial = read_min_serial(args.min_serial)
+    threshold = read_threshold(args.threshold, len(points))
     lines = [
-        "// Generated at configure time from KESTRAVON_RELEASE_KEY, KESTRAVON_MIN_RELEASE_SERIAL,",
-        "// KESTRAVON_SETUP_PUBLISHER and KESTRAVON_SETUP_ISSUER_KEYS (cmake/ReleaseTrust.cmake); do not edit.",
+        "// Generated at configure time from KESTRAVON_RELEASE_KEY, KESTRAVON_RELEASE_THRESHOLD,",
+        "// KESTRAVON_MIN_RELEASE_SERIAL, KESTRAVON_SETUP_PUBLISHER and KESTRAVON_SETUP_ISSUER_KEYS",
+        "// (cmake/ReleaseTrust.cmake); do not edit.",
         "#pragma once",
         "",
     ]
@@ -148,7 +170,7 @@ def main():
     if points:
         lines += byte_rows("KestravonReleaseKeys", 64, points,
                            "// X and Y of each release key (ECDSA P-256), big-endian.")
-        keys = f"{{KestravonReleaseKeys, {len(points)}}}"
+        keys = f"{{KestravonReleaseKeys, {len(points)}, {threshold}}}"
     issuer_pin = "nullptr, 0"
     if issuers:
         lines += byte_rows("KestravonSetupIssuerKeys", 32, issuers,

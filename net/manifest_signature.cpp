@@ -37,7 +37,10 @@ bool VerifyManifestSignature(const std::string& body, const std::string& signatu
         BCRYPT_ECCKEY_BLOB header;
         unsigned char point[64];
     } blob{{BCRYPT_ECDSA_PUBLIC_P256_MAGIC, 32}, {}};
-    // Any line by any key: during a rotation old installers find the old key's line, new ones the new key's.
+    // Each key counts once, whichever of its lines verifies: with a threshold of one, any line
+    // by any key (during a rotation old installers find the old key's line, new ones the new
+    // key's); with more, no single stolen key can sign a release.
+    std::size_t signers = 0;
     for (std::size_t k = 0; k < keys.count; ++k) {
         std::memcpy(blob.point, keys.points[k], sizeof(blob.point));
         UniqueKey key;
@@ -47,7 +50,9 @@ bool VerifyManifestSignature(const std::string& body, const std::string& signatu
         for (std::size_t line = 0; line < lines; ++line) {
             status = BCryptVerifySignature(key.get(), nullptr, digest, sizeof(digest), signatures[line],
                                            sizeof(signatures[line]), 0);
-            if (!Failed(status)) return true;
+            if (Failed(status)) continue;
+            if (++signers >= keys.threshold) return true;
+            break;
         }
     }
     return NoMatch(errorText, status);

@@ -49,6 +49,8 @@ const ReleasePins AllPinned = KESTRAVON_RELEASE_PINS;
 const ReleasePins PublisherPinned{{}, 1, AllPinned.setupSigner};
 const ReleasePins NameOnly{{}, 1, {AllPinned.setupSigner.publisher}};
 
+// Both release keys must sign.
+const ReleasePins TwoKeysMustSign{{AllPinned.releaseKeys.points, 2, 2}, 5, AllPinned.setupSigner};
 // A file of the signed test release (tests/setup/standins/sign-test-release.py).
 std::string SignedRelease(const std::wstring& name) { return ReadWholeFile(StandinPath(L"signed-release\\" + name)); }
 
@@ -458,6 +460,8 @@ TEST_F(InstallWorkerTest, SignedReleasesInstall) {
         {"pinned name from another CA, issuer not pinned", otherCa,
          ManifestJson("https://kestravon.test/files/KestravonSetup.exe", Sha256Hex(otherCa), otherCa.size()), "",
          NameOnly},
+        {"both keys where both must sign", setup, manifest, SignedRelease(L"manifest.json.rotated.sig") + signature,
+         TwoKeysMustSign},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -495,6 +499,7 @@ TEST_F(InstallWorkerTest, UnsignedOrStaleManifestIsRefusedBeforeAnyDownload) {
     };
     // Signed by the release key, refused for its age.
     const auto signedAs = [](const char* name, const wchar_t* file, const std::wstring& failure) {
+        ReleasePins pins = AllPinned;
         return Row{name, SignedRelease(file), true, SignedRelease(std::wstring(file) + L".sig"), failure};
     };
     const Row rows[] = {
@@ -510,6 +515,9 @@ TEST_F(InstallWorkerTest, UnsignedOrStaleManifestIsRefusedBeforeAnyDownload) {
         signedAs("expired", L"expired.json", Expired),
         signedAs("no expiry", L"no-expires.json", Expired),
         signedAs("30 February", L"bad-expires.json", Expired),
+        {"one key where both must sign", manifest, true, signature, SignatureMismatch, TwoKeysMustSign},
+        {"one key's line twice where both must sign", manifest, true, signature + signature, SignatureMismatch,
+         TwoKeysMustSign},
         signedAs("serial below the floor", L"old-serial.json", Older),
         signedAs("no serial", L"no-serial.json", Older),
     };
@@ -524,7 +532,7 @@ TEST_F(InstallWorkerTest, UnsignedOrStaleManifestIsRefusedBeforeAnyDownload) {
         } else {
             RemoveManifestSignature();
         }
-        EXPECT_EQ(RunWorker(AllPinned), (std::vector<std::wstring>{Checking, L"progress:2", row.failure}));
+        EXPECT_EQ(RunWorker(row.pins), (std::vector<std::wstring>{Checking, L"progress:2", row.failure}));
         EXPECT_EQ(RequestPaths(), (std::vector<std::string>{ManifestPath, SignaturePath}));
     }
 }
