@@ -144,6 +144,10 @@ bool OpenHttpsRequest(const std::wstring& url, HttpsRequest& https, ErrorText& e
     WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
                         &status, &statusSize, WINHTTP_NO_HEADER_INDEX);
     https.status = status;
+    // A head whose status cannot be read is no answer: a network failure, not a refusal.
+    if (status == 0) {
+        return Fail(errorText, L"Kestravon server did not respond.", ERROR_WINHTTP_INVALID_SERVER_RESPONSE);
+    }
     if (status >= 200 && status <= 299) return true;
     return Fail(errorText, L"Kestravon server returned HTTP " + DecimalText(status) + L".");
 }

@@ -62,6 +62,9 @@ TEST(OpenHttpsRequest, StatusAndFailureSentences) {
         {L"https://kestravon.test/t/chain?n=2&code=302", nullptr},
         {L"https://kestravon.test/t/redirect?to=https://www.kestravon.test/t/status/200", nullptr},
         {L"https://kestravon.test/t/redirect?to=https://kestravon.test/t/status/503", L"Kestravon server returned HTTP 503."},
+        // A status line whose code reads as 0.
+        {L"https://kestravon.test/t/status/000", L"Kestravon server did not respond.",
+         ERROR_WINHTTP_INVALID_SERVER_RESPONSE},
         // The certificate comes from a CA that the prefix does not trust.
         {L"https://kestravon.test:9443/t/status/200", L"Kestravon server did not respond.", UntrustedCaCode},
         {L"https://unknown-host.invalid/", L"Kestravon server did not respond.", ERROR_WINHTTP_NAME_NOT_RESOLVED},

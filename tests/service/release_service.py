@@ -6,7 +6,8 @@ Served paths (every response closes its connection):
   /api/v1/launcher/installer/windows-x86_64   <service-dir>/manifest.json
   /api/v1/launcher/installer/windows-x86_64.sig  <service-dir>/manifest.json.sig (404 when absent)
   /files/<name>                               <service-dir>/files/<name>
-  /t/status/<code>                            that status, a short body (none for 1xx/204/304)
+  /t/status/<code>                            that status, a short body (none for 1xx/204/304);
+        000: that status line as it stands, no body (a head whose status reads as 0)
   /t/redirect?to=<url>[&code=302]             a redirect to <url>
   /t/chain?n=<k>[&to=<url>][&code=301]        k redirects through /t/chain, then <url> or 200
   /t/body?size=<n>[&seed=<s>][&cl=...][&drop=<n>][&chunk=<n>][&status=200][&te=chunked]
@@ -145,7 +146,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             if path.startswith("/files/"):
                 return self.send_served_file(path[len("/files/"):])
             if path.startswith("/t/status/"):
-                return self.send_status(int(path[len("/t/status/"):]))
+                return self.send_status(path[len("/t/status/"):])
             if path == "/t/redirect":
                 return self.send_redirect(query["to"], int(query.get("code", "302")))
             if path == "/t/chain":
@@ -197,7 +198,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return self.send_simple(404, b"not found\n", "text/plain")
         self.send_file(target)
 
-    def send_status(self, code):
+    def send_status(self, text):
+        if text == "000":  # http.server writes no such line
+            self.wfile.write(b"HTTP/1.1 000 Broken\r\nContent-Length: 0\r\nConnection: close\r\n\r\n")
+            return
+        code = int(text)
         self.send_simple(code, f"status {code}\n".encode(), "text/plain")
 
     def send_redirect(self, to, code):
