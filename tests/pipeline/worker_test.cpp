@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -48,9 +49,9 @@ const char SignaturePath[] = "/api/v1/launcher/installer/windows-x86_64.sig";
 const ReleasePins AllPinned = KESTRAVON_RELEASE_PINS;
 const ReleasePins PublisherPinned{{}, 1, AllPinned.setupSigner};
 const ReleasePins NameOnly{{}, 1, {AllPinned.setupSigner.publisher}};
-
 // Both release keys must sign.
 const ReleasePins TwoKeysMustSign{{AllPinned.releaseKeys.points, 2, 2}, 5, AllPinned.setupSigner};
+
 // A file of the signed test release (tests/setup/standins/sign-test-release.py).
 std::string SignedRelease(const std::wstring& name) { return ReadWholeFile(StandinPath(L"signed-release\\" + name)); }
 
@@ -256,7 +257,8 @@ TEST_F(InstallWorkerTest, LeftoverFileRemovedWhenTheDownloadFailsAtOnce) {
 }
 
 // Before its download a run deletes the setup files of ended runs; one held open as a running
-// installer holds it, one named for a running process and one that is no installer's stay.
+// installer holds it, one named for a running process and two that are no installer's (one
+// with a leading zero, which no installer writes) stay.
 TEST_F(InstallWorkerTest, SweepsOnlyTheSetupFilesOfEndedRuns) {
     ASSERT_TRUE(WriteManifest(ManifestJson("https://evil.test/files/kestravon-setup.exe", std::string(64, 'a'), 10)));
     STARTUPINFOW startup{};
@@ -267,15 +269,16 @@ TEST_F(InstallWorkerTest, SweepsOnlyTheSetupFilesOfEndedRuns) {
     const UniqueHandle running(info.hProcess), thread(info.hThread);
     const std::wstring prefix = tempInstaller_.substr(0, tempInstaller_.rfind(L'-') + 1);
     const std::vector<std::wstring> files = {prefix + L"1234.exe", prefix + L"1238.exe", prefix + L"2.4.1.exe",
-                                             prefix + std::to_wstring(info.dwProcessId) + L".exe"};
+                                             prefix + std::to_wstring(info.dwProcessId) + L".exe",
+                                             prefix + L"01234.exe"};
     for (const std::wstring& file : files) ASSERT_TRUE(WriteSentinel(file));
     UniqueFileHandle holder(
         CreateFileW(files[1].c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     EXPECT_EQ(RunWorker(), (std::vector<std::wstring>{Checking, L"progress:2", Downloading, UrlMismatch}));
     holder.reset();  // a delete left pending would take the file now
     const std::vector<bool> kept = {FileExists(files[0]), FileExists(files[1]), FileExists(files[2]),
-                                    FileExists(files[3])};
-    EXPECT_EQ(kept, (std::vector<bool>{false, true, true, true})) << "stale, held, not ours, running";
+                                    FileExists(files[3]), FileExists(files[4])};
+    EXPECT_EQ(kept, (std::vector<bool>{false, true, true, true, true})) << "stale, held, not ours, running, zero";
     TerminateProcess(running.get(), 0);
 }
 
@@ -457,11 +460,11 @@ TEST_F(InstallWorkerTest, SignedReleasesInstall) {
         {"second key only", setup, manifest, SignedRelease(L"manifest.json.rotated.sig"), AllPinned},
         {"two lines, one by a key not pinned", setup, manifest,
          "\r\n" + SignedRelease(L"manifest.json.other.sig") + "  \n" + signature, AllPinned},
+        {"both keys where both must sign", setup, manifest, SignedRelease(L"manifest.json.rotated.sig") + signature,
+         TwoKeysMustSign},
         {"pinned name from another CA, issuer not pinned", otherCa,
          ManifestJson("https://kestravon.test/files/KestravonSetup.exe", Sha256Hex(otherCa), otherCa.size()), "",
          NameOnly},
-        {"both keys where both must sign", setup, manifest, SignedRelease(L"manifest.json.rotated.sig") + signature,
-         TwoKeysMustSign},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -496,10 +499,10 @@ TEST_F(InstallWorkerTest, UnsignedOrStaleManifestIsRefusedBeforeAnyDownload) {
         bool served;  // false: the signature answers 404
         std::string signature;
         std::wstring failure;
+        ReleasePins pins = AllPinned;
     };
     // Signed by the release key, refused for its age.
     const auto signedAs = [](const char* name, const wchar_t* file, const std::wstring& failure) {
-        ReleasePins pins = AllPinned;
         return Row{name, SignedRelease(file), true, SignedRelease(std::wstring(file) + L".sig"), failure};
     };
     const Row rows[] = {
@@ -512,12 +515,12 @@ TEST_F(InstallWorkerTest, UnsignedOrStaleManifestIsRefusedBeforeAnyDownload) {
         {"a good line and a broken one", manifest, true, signature + std::string(84, 'A'), NotSigned},
         {"another key", manifest, true, otherKey, SignatureMismatch},
         {"manifest changed after signing", changed, true, signature, SignatureMismatch},
-        signedAs("expired", L"expired.json", Expired),
-        signedAs("no expiry", L"no-expires.json", Expired),
-        signedAs("30 February", L"bad-expires.json", Expired),
         {"one key where both must sign", manifest, true, signature, SignatureMismatch, TwoKeysMustSign},
         {"one key's line twice where both must sign", manifest, true, signature + signature, SignatureMismatch,
          TwoKeysMustSign},
+        signedAs("expired", L"expired.json", Expired),
+        signedAs("no expiry", L"no-expires.json", Expired),
+        signedAs("30 February", L"bad-expires.json", Expired),
         signedAs("serial below the floor", L"old-serial.json", Older),
         signedAs("no serial", L"no-serial.json", Older),
     };
@@ -545,10 +548,15 @@ TEST_F(InstallWorkerTest, SetupNotSignedByThePublisherNeverRuns) {
     std::string changed = ReadWholeFile(StandinPath(L"kestravon-setup-publisher.exe"));
     ASSERT_GT(changed.size(), 0x1000u) << "build the kestravon_standins target";
     changed[0x1000] = static_cast<char>(changed[0x1000] ^ 1);  // in .text: the signed digest breaks
+    // The pinned CA's key but for its last byte: the whole digest is compared.
+    unsigned char lateDigest[1][32] = {};
+    std::memcpy(lateDigest[0], AllPinned.setupSigner.issuerKeys[0], sizeof(lateDigest[0]));
+    lateDigest[0][31] ^= 1;
     struct Row {
         const char* name;
         std::string setup;
         HRESULT code;
+        SetupSigner signer = PublisherPinned.setupSigner;
     };
     const Row rows[] = {
         {"unsigned", ReadWholeFile(StandinPath(L"kestravon-setup.exe")), TRUST_E_NOSIGNATURE},
@@ -556,6 +564,8 @@ TEST_F(InstallWorkerTest, SetupNotSignedByThePublisherNeverRuns) {
         {"another publisher", ReadWholeFile(StandinPath(L"kestravon-setup-other-publisher.exe")), 0},
         {"a name one character off", ReadWholeFile(StandinPath(L"kestravon-setup-near-publisher.exe")), 0},
         {"the pinned name from another CA", ReadWholeFile(StandinPath(L"kestravon-setup-other-ca-publisher.exe")), 0},
+        {"the pinned CA's key with another last byte", ReadWholeFile(StandinPath(L"kestravon-setup-publisher.exe")), 0,
+         {AllPinned.setupSigner.publisher, lateDigest, 1}},
     };
     const std::wstring copy = scratch_.path + L"\\setup.exe";
     for (const Row& row : rows) {
@@ -566,9 +576,10 @@ TEST_F(InstallWorkerTest, SetupNotSignedByThePublisherNeverRuns) {
                                                row.setup.size())));
         std::vector<bool> existedAtFailure;
         WatchFileOn(WM_APP_FAILED, 0, existedAtFailure);
-        std::vector<std::wstring> lines = RunWorker(PublisherPinned);
+        std::vector<std::wstring> lines = RunWorker(ReleasePins{{}, 1, row.signer});
         TakeChunkPercents(lines);
-        const std::vector<std::wstring> expected = {Checking, L"progress:2", Downloading, L"progress:5", WrongPublisher};
+        const std::vector<std::wstring> expected = {Checking, L"progress:2", Downloading, L"progress:5",
+                                                    WrongPublisher};
         EXPECT_EQ(lines, expected);
         EXPECT_EQ(existedAtFailure, std::vector<bool>{false});
         EXPECT_FALSE(FileExists(tempInstaller_));
@@ -578,7 +589,7 @@ TEST_F(InstallWorkerTest, SetupNotSignedByThePublisherNeverRuns) {
         const UniqueFileHandle held(
             CreateFileW(copy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
         ErrorText errorText;
-        EXPECT_FALSE(CheckSetupPublisher(held.get(), copy, PublisherPinned.setupSigner, errorText));
+        EXPECT_FALSE(CheckSetupPublisher(held.get(), copy, row.signer, errorText));
         EXPECT_EQ(errorText.code, static_cast<DWORD>(row.code));
     }
 }
