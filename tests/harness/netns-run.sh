@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs one command inside private network, mount and pid namespaces where the test
-# release service listens on loopback and kestravon.test, www.kestravon.test and
-# evil.test resolve to 127.0.0.1. Returns the command's exit code.
+# release service listens on loopback and kestravon.test, www.kestravon.test, evil.test and
+# the release host kestravon.com (for the release steps, tests/release/release_steps.sh)
+# resolve to 127.0.0.1. Returns the command's exit code.
 #
 # usage: netns-run.sh [--service-dir DIR] [--xvfb DIR] [--small-temp MIB] [--verbose] command [args...]
 #   --service-dir DIR  serve DIR (manifest.json, files/); default: a fresh folder
@@ -82,6 +83,7 @@ cat >"$run/hosts" <<EOF
 127.0.0.1 localhost
 ::1 localhost
 127.0.0.1 kestravon.test www.kestravon.test evil.test
+127.0.0.1 kestravon.com www.kestravon.com
 EOF
 mount --bind "$run/hosts" /etc/hosts
 

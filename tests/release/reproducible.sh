@@ -9,16 +9,8 @@ work=${2:-$(mktemp -d /tmp/kestravon-repro.XXXXXX)}
 mkdir -p "$work"
 trap 'rm -rf "$work"' EXIT
 
-# The working tree's tracked files, so uncommitted edits are what gets checked.
-copy_sources() {
-  mkdir -p "$1"
-  if git -C "$source_dir" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
-    (cd "$source_dir" && git ls-files -z --cached --others --exclude-standard \
-      | grep -zv '^build/' | xargs -0 tar -cf - --no-recursion) | tar -xf - -C "$1"
-  else
-    tar -C "$source_dir" --exclude=./build -cf - . | tar -xf - -C "$1"
-  fi
-}
+here=$(cd "$(dirname "$0")" && pwd)
+copy_sources() { "$here/copy-sources.sh" "$source_dir" "$1"; }
 
 build() {
   local dir=$1

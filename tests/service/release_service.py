@@ -5,7 +5,7 @@ behaviour is chosen by the URL, for the installer's network tests and the demo.
 Served paths (every response closes its connection):
   /api/v1/launcher/installer/windows-x86_64   <service-dir>/manifest.json
   /api/v1/launcher/installer/windows-x86_64.sig  <service-dir>/manifest.json.sig (404 when absent)
-  /files/<name>                               <service-dir>/files/<name>
+  /<path>                                     any other file <service-dir>/<path> (files/<name>, download/...)
   /t/status/<code>                            that status, a short body (none for 1xx/204/304);
         000: that status line as it stands, no body (a head whose status reads as 0)
   /t/redirect?to=<url>[&code=302]             a redirect to <url>
@@ -143,8 +143,6 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 return self.send_file(os.path.join(self.server.service_dir, "manifest.json"))
             if path == MANIFEST_PATH + ".sig":
                 return self.send_file(os.path.join(self.server.service_dir, "manifest.json.sig"))
-            if path.startswith("/files/"):
-                return self.send_served_file(path[len("/files/"):])
             if path.startswith("/t/status/"):
                 return self.send_status(path[len("/t/status/"):])
             if path == "/t/redirect":
@@ -158,7 +156,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 return self.send_simple(200, text, "text/plain")
         except (KeyError, ValueError) as e:
             return self.send_simple(400, f"bad test request: {e}\n".encode(), "text/plain")
-        self.send_simple(404, b"not found\n", "text/plain")
+        # Anything else is a file of the folder, as a static web server maps it.
+        self.send_served_file(path)
 
     def do_POST(self):
         self.close_connection = True
@@ -191,9 +190,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return self.send_simple(404, b"not found\n", "text/plain")
         self.send_simple(200, data, "application/octet-stream")
 
-    def send_served_file(self, name):
-        root = os.path.realpath(os.path.join(self.server.service_dir, "files"))
-        target = os.path.realpath(os.path.join(root, urllib.parse.unquote(name)))
+    def send_served_file(self, path):
+        root = os.path.realpath(self.server.service_dir)
+        target = os.path.realpath(os.path.join(root, urllib.parse.unquote(path).lstrip("/")))
         if not target.startswith(root + os.sep) or not os.path.isfile(target):
             return self.send_simple(404, b"not found\n", "text/plain")
         self.send_file(target)
