@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the installer for a local demo release service and starts it: a release build
-# pinned to a demo release key and a demo publisher, against a signed demo release.
+# pinned to two demo release keys that must both sign and a demo publisher, against a
+# signed demo release.
 #
 # Needs root (private network namespace). With a DISPLAY the window appears there and
 # the script returns the installer's exit code once you close it. Without one it
@@ -9,12 +10,13 @@
 # installation succeeded, the installer exited 0 and the demo app was started.
 #
 # The release service, the names kestravon.test and the test CA exist only inside
-# the namespace and the build tree's Wine prefix; nothing on the host changes. The demo
-# release key, a demo code-signing CA and the publisher's certificate from it are made on
+# the namespace and the build tree's Wine prefix; nothing on the host changes. Two demo
+# release keys, a demo code-signing CA and the publisher's certificate from it are made on
 # the first run and kept in build/demo-trust (throwaway: no machine trusts the CA, which
 # Wine 8 accepts and Windows would not). The release follows tools/publish/README.md: the
 # setup is signed and time-stamped by the test service's authority, the manifest carries a
-# serial and an expiry, and the release folder is checked before it is served.
+# serial and an expiry and is signed by one key holder, then by the other (--cosign), as a
+# threshold of two needs, and the release folder is checked before it is served.
 # The installation goes into the default folder of a copy-on-write view of that
 # prefix, so it vanishes when the run ends: what is checked is read before that.
 set -euo pipefail
@@ -177,6 +179,12 @@ if [ ! -f "$trust/codesign.chain.pem" ]; then
   mv "$trust/codesign.chain.tmp" "$trust/codesign.chain.pem"
   echo "Made the demo release key, code-signing CA and certificate in $trust"
 fi
+# Once, also in a folder of an earlier demo: the second key holder's key.
+if [ ! -f "$trust/release-key-2.pub.pem" ]; then
+  (umask 077 && openssl genpkey -algorithm EC -pkeyopt ec_paramgen_curve:P-256 -out "$trust/release-key-2.pem")
+  openssl pkey -in "$trust/release-key-2.pem" -pubout -out "$trust/release-key-2.pub.pem"
+fi
+cat "$trust/release-key.pub.pem" "$trust/release-key-2.pub.pem" >"$trust/release-keys.pem"
 # The issuer pin: SHA-256 of the CA's SubjectPublicKeyInfo (tools/publish/README.md, step 7).
 issuer_key=$(openssl x509 -in "$trust/ca.crt" -noout -pubkey | openssl pkey -pubin -outform DER |
   openssl dgst -sha256 -r | cut -d' ' -f1)
@@ -186,9 +194,11 @@ cmake --preset windows-test >/dev/null
 cmake --build --preset windows-test -j "$jobs" --target kestravon_standins trust_ca
 cmake --preset native >/dev/null
 cmake --build --preset native -j "$jobs" --target kestravon-publish
-# The installer as released (the windows preset), for the demo host and pinned to both.
+# The installer as released (the windows preset), for the demo host, needing both keys'
+# signatures (tools/publish/README.md, step 10) and pinned to the publisher and its CA.
 cmake --preset windows -B "$pinned" -DKESTRAVON_SERVICE_HOST=kestravon.test \
-  -DKESTRAVON_RELEASE_KEY="$trust/release-key.pub.pem" -DKESTRAVON_MIN_RELEASE_SERIAL=$serial \
+  -DKESTRAVON_RELEASE_KEY="$trust/release-keys.pem" -DKESTRAVON_RELEASE_THRESHOLD=2 \
+  -DKESTRAVON_MIN_RELEASE_SERIAL=$serial \
   -DKESTRAVON_SETUP_PUBLISHER="$publisher" -DKESTRAVON_SETUP_ISSUER_KEYS="$issuer_key" >/dev/null
 cmake --build "$pinned" -j "$jobs" --target KestravonInstaller
 
@@ -197,8 +207,8 @@ tests/harness/prepare-prefix.sh
 
 # The demo release: the NSIS demo setup signed by the demo publisher and time-stamped by
 # the test service's authority (which only answers inside the namespace), the manifest that
-# names it with its serial, expiry and signature, and the folder checked as the pinned
-# installer will read it (tools/publish/README.md, steps 2, 4 and 5).
+# names it with its serial, expiry and the two key holders' signatures, and the folder
+# checked as the pinned installer will read it (tools/publish/README.md, steps 2, 4, 5, 10).
 rm -rf "$release"
 mkdir -p "$release/files"
 tests/harness/netns-run.sh bash -c 'cat "$1" "$KESTRAVON_HARNESS_STATE/certs/ca.pem" >"$2.ca" &&
@@ -209,9 +219,10 @@ tests/harness/netns-run.sh bash -c 'cat "$1" "$KESTRAVON_HARNESS_STATE/certs/ca.
 build/native/tools/publish/kestravon-publish --url https://kestravon.test/files/KestravonSetup.exe \
   --version 1.0.0 --setup "$release/files/KestravonSetup.exe" --out "$release/manifest.json" \
   --serial $serial --expires-in 14 --sign-key "$trust/release-key.pem"
-build/native/tools/publish/kestravon-publish --check "$release" --public-key "$trust/release-key.pub.pem" \
-  --min-serial $serial
-echo "Installer pinned to $trust/release-key.pub.pem (serial $serial or later) and \"$publisher\" from the"
+build/native/tools/publish/kestravon-publish --cosign "$release/manifest.json" --sign-key "$trust/release-key-2.pem"
+build/native/tools/publish/kestravon-publish --check "$release" --public-key "$trust/release-keys.pem" \
+  --threshold 2 --min-serial $serial
+echo "Installer pinned to both keys of $trust/release-keys.pem (serial $serial or later) and \"$publisher\" from the"
 echo "demo CA ($issuer_key): $pinned/app/KestravonInstaller.exe"
 
 xvfb_state=""
