@@ -279,6 +279,7 @@ bool LinesByOtherKeys(const std::vector<UniquePkey>& signingKeys, const std::str
         return false;
     }
     std::vector<UniquePkey> publicHalves;
+    publicHalves.reserve(signingKeys.size());
     for (const UniquePkey& key : signingKeys) publicHalves.push_back(PublicHalf(key.get()));
     lines.clear();
     for (std::size_t i = 0; i < count; ++i) {
