@@ -51,7 +51,8 @@ exec "$here/netns-run.sh" bash -c '
   [ "$(get $sig)" = c2lnbmF0dXJl ] || fail "signature"
   echo setup >"$KESTRAVON_SERVICE_DIR/files/setup.exe"
   [ "$(get https://kestravon.test/files/setup.exe)" = setup ] || fail "files"
-  [ "$(get --path-as-is -o /dev/null -w "%{http_code}" https://kestravon.test/files/../manifest.json)" = 404 ] || fail "traversal"
+  traversal=https://kestravon.test/files/../../../../../../../../etc/hostname
+  [ "$(get --path-as-is -o /dev/null -w "%{http_code}" $traversal)" = 404 ] || fail "traversal"
   grep -q "\"path\": \"/t/chain?n=3\"" "$KESTRAVON_SERVICE_DIR/requests.jsonl" || fail "request log"
   echo "netns-run.sh and the test release service work"
 '

@@ -121,7 +121,9 @@ upload() {
 }
 
 # The signed installer the last build step made, kept as NAME.
-keep_installer() { mkdir -p "$work/installers" && cp "$clone/build/windows/signed/KestravonInstaller.exe" "$work/installers/$1.exe"; }
+keep_installer() {
+  mkdir -p "$work/installers" && cp "$clone/build/windows/signed/KestravonInstaller.exe" "$work/installers/$1.exe"
+}
 
 windows_path() { local p=${1//\//\\}; echo "Z:$p"; }
 # expect NAME installs | expect NAME refuses SENTENCE
@@ -133,8 +135,8 @@ expect() {
       >"$work/install.log" 2>&1; then
     echo "   the installer $name $verdict" >&2
   else
-    fail "the installer $name should have $verdict${sentence:+ with \"$sentence\"}: $(tr -d '\r' <"$work/install.log")" \
-      "(window in $build/release-steps-$name.bmp)"
+    fail "the installer $name should have $verdict${sentence:+ with \"$sentence\"}:" \
+      "$(tr -d '\r' <"$work/install.log") (window in $build/release-steps-$name.bmp)"
   fi
 }
 mismatch="Security check failed: release manifest signature did not match."
