@@ -32,7 +32,7 @@ const wchar_t* NameOf(const Control& control, Screen screen) {
     if (control.name) return control.name;
     switch (control.part) {
     case Part::Headline: return TextsFor(screen, g_state).headline;
-    case Part::SubLine: return TextsFor(screen, g_state).subLine->c_str();
+    case Part::SubLine: return TextsFor(screen, g_state).subLine;
     case Part::Detail: return g_state.statusDetail.c_str();
     case Part::MainButton: return g_state.buttonLabel.c_str();
     default: return nullptr;
