@@ -79,7 +79,6 @@ void OnCreate(HWND window) {
 
 void OnDestroy() {
     g_state.taskbar.reset();  // while COM is still up
-    DisconnectAccessible();
     PostQuitMessage(0);
 }
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -217,11 +218,11 @@ struct ReaderPressCase {
 TEST_F(WindowProcTest, AReadersPressActsOnlyWhereAClickWould) {
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
     const ReaderPressCase cases[] = {
-        {"install while the window is disabled", Screen::Idle, 6, E_FAIL, true},
-        {"the unavailable close glyph", Screen::Installing, 1, E_FAIL},
-        {"the headline, a text", Screen::Idle, 2, DISP_E_MEMBERNOTFOUND},
-        {"try again on a screen gone", Screen::Failure, 6, S_OK, false, true},
-        {"close, then install at once", Screen::Idle, 1, S_OK, false, false, 6, true},
+        {"install while the window is disabled", Screen::Idle, MainButtonId, E_FAIL, true},
+        {"the unavailable close glyph", Screen::Installing, CloseId, E_FAIL},
+        {"the headline, a text", Screen::Idle, HeadlineId, DISP_E_MEMBERNOTFOUND},
+        {"try again on a screen gone", Screen::Failure, MainButtonId, S_OK, false, true},
+        {"close, then install at once", Screen::Idle, CloseId, S_OK, false, false, MainButtonId, true},
     };
     for (const ReaderPressCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -242,14 +243,77 @@ TEST_F(WindowProcTest, AReadersPressActsOnlyWhereAClickWould) {
 
 TEST_F(WindowProcTest, TheClientAreaHasTheFocusWhileTheWindowIsActive) {
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-    SetFocus(window);
     const ComPtr<IAccessible> client = ClientAccessibleOf(window);
     ASSERT_TRUE(client);
+    EXPECT_EQ(client->accSelect(SELFLAG_TAKEFOCUS, ChildId(CHILDID_SELF)), S_OK);  // as a reader gives it
     VARIANT focus{}, state{};
     EXPECT_EQ(client->get_accFocus(&focus), S_OK);
     EXPECT_EQ(client->get_accState(ChildId(CHILDID_SELF), &state), S_OK);
     EXPECT_EQ((std::array<LONG, 3>{focus.vt, focus.lVal, state.lVal}),
               (std::array<LONG, 3>{VT_I4, CHILDID_SELF, STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_FOCUSED}));
+}
+
+// A refused call's answer, and whether it left every out-parameter VT_EMPTY, null or 0, so
+// that a caller that clears them frees nothing; each starts as garbage.
+struct Refusal {
+    HRESULT answer;
+    bool cleared;
+};
+template <typename Out>
+Out Garbage() {
+    Out out;
+    std::memset(&out, 0xCD, sizeof(out));
+    return out;
+}
+template <HRESULT (STDMETHODCALLTYPE IAccessible::*Get)(VARIANT, BSTR*)>
+Refusal TextOf(IAccessible& client, VARIANT child) {
+    BSTR text = Garbage<BSTR>();
+    return {(client.*Get)(child, &text), text == nullptr};
+}
+template <HRESULT (STDMETHODCALLTYPE IAccessible::*Get)(VARIANT, VARIANT*)>
+Refusal VariantOf(IAccessible& client, VARIANT child) {
+    VARIANT out = Garbage<VARIANT>();
+    return {(client.*Get)(child, &out), out.vt == VT_EMPTY};
+}
+struct OutCase {
+    const char* method;
+    Refusal (*call)(IAccessible& client, VARIANT child);
+    HRESULT forOtherScreensId = E_INVALIDARG;
+    HRESULT whenGone = RPC_E_DISCONNECTED;
+};
+
+TEST_F(WindowProcTest, RefusedCallsClearTheirOutParameters) {
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    const OutCase cases[] = {
+        {"get_accName", TextOf<&IAccessible::get_accName>},
+        {"get_accValue", TextOf<&IAccessible::get_accValue>},
+        {"get_accDefaultAction", TextOf<&IAccessible::get_accDefaultAction>},
+        {"get_accRole", VariantOf<&IAccessible::get_accRole>},
+        {"get_accState", VariantOf<&IAccessible::get_accState>},
+        {"accNavigate", [](IAccessible& a, VARIANT c) {
+             VARIANT end = Garbage<VARIANT>();
+             return Refusal{a.accNavigate(NAVDIR_NEXT, c, &end), end.vt == VT_EMPTY};
+         }},
+        {"accHitTest at the screen's corner, outside the window", [](IAccessible& a, VARIANT) {
+             VARIANT hit = Garbage<VARIANT>();
+             return Refusal{a.accHitTest(0, 0, &hit), hit.vt == VT_EMPTY};
+         }, S_FALSE, E_FAIL},
+        {"accLocation", [](IAccessible& a, VARIANT c) {
+             auto box = Garbage<std::array<LONG, 4>>();
+             return Refusal{a.accLocation(&box[0], &box[1], &box[2], &box[3], c), box == std::array<LONG, 4>{}};
+         }},
+    };
+    EnterScreen(Screen::Success);
+    const ComPtr<IAccessible> client = ClientAccessibleOf(window);
+    ASSERT_TRUE(client);
+    for (const bool gone : {false, true}) {  // the bar's id, not on this screen; then no window at all
+        if (gone) DestroyWindow(window);
+        for (const OutCase& c : cases) {
+            const Refusal refusal = c.call(*client.get(), ChildId(gone ? CHILDID_SELF : BarId));
+            EXPECT_EQ(refusal.answer, gone ? c.whenGone : c.forOtherScreensId) << c.method << (gone ? ", gone" : "");
+            EXPECT_TRUE(refusal.cleared) << c.method << (gone ? ", gone" : "");
+        }
+    }
 }
 
 struct CloseCase {
