@@ -58,19 +58,17 @@ VARIANT Child(LONG id) {
 
 // A child id is a control's row (ChildIdOf), refused while that control is not on the
 // current screen: an id a reader kept never names another control. Negative ids name the
-// phase lines announced, -1 the first, the last eight of them (g_state.phaseLines): a reader
-// reads a line when it handles the event, and by then the next phase, or the success, may be up.
+// lines announced, -1 the first, the last eight of them (g_state.announced): a reader reads
+// a line when it handles the event, and by then another phase or screen may be up.
 HRESULT Find(LONG id, Element& element) {
     if (!IsWindow(Window())) return RPC_E_DISCONNECTED;  // destroyed; the tree is disconnected
     const Screen screen = CurrentScreen(g_state);
     if (id < 0) {
         const auto line = static_cast<unsigned>(-(id + 1));
-        const unsigned announced = g_state.phaseLinesAnnounced;
-        if (line >= announced || announced - line > std::size(g_state.phaseLines)) return E_INVALIDARG;
-        // A title, then its detail: the installing screen's sub-line and detail as they read then.
-        const Control& from = ControlOf(line % 2 ? Part::Detail : Part::SubLine);
-        element = {g_state.phaseLines[line % std::size(g_state.phaseLines)].c_str(), ROLE_SYSTEM_STATICTEXT,
-                   STATE_SYSTEM_READONLY, &from.rect, nullptr};
+        const unsigned announced = g_state.linesAnnounced;
+        if (line >= announced || announced - line > std::size(g_state.announced)) return E_INVALIDARG;
+        const AnnouncedLine& said = g_state.announced[line % std::size(g_state.announced)];
+        element = {said.words.c_str(), ROLE_SYSTEM_STATICTEXT, STATE_SYSTEM_READONLY, said.rect, nullptr};
     } else if (id == CHILDID_SELF) {
         const LONG focused = GetFocus() == Window() ? STATE_SYSTEM_FOCUSED : 0;
         element = {InstallerWindowTitle, ROLE_SYSTEM_CLIENT, STATE_SYSTEM_FOCUSABLE | focused, &ClientRect, nullptr};
@@ -387,6 +385,18 @@ HRESULT ChildEnumeration::Clone(IEnumVARIANT** copy) {
 
 void Notify(HWND window, DWORD event, LONG child) { NotifyWinEvent(event, window, OBJID_CLIENT, child); }
 
+// NVDA speaks a name change only for the focused object and an alert only for the alert
+// role, but a live region's change whatever has the focus: so `words` are spoken as a live
+// region, under an id of their own that keeps them, read like the control `from` they tell of.
+// A `detail` follows the words after a comma.
+void Announce(HWND window, const Control& from, const wchar_t* words, const wchar_t* detail = nullptr) {
+    AnnouncedLine& line = g_state.announced[g_state.linesAnnounced++ % std::size(g_state.announced)];
+    line.words = words;
+    if (detail) line.words.append(L", ").append(detail);
+    line.rect = &from.rect;
+    Notify(window, EVENT_OBJECT_LIVEREGIONCHANGED, -static_cast<LONG>(g_state.linesAnnounced));
+}
+
 }  // namespace
 
 LRESULT OnGetObject(HWND window, WPARAM wParam, LPARAM lParam) {
@@ -408,15 +418,13 @@ const Control* ReaderPress(WPARAM wParam, LPARAM lParam) {
     return SUCCEEDED(Pressable(Child(LOWORD(wParam)), element)) ? element.control : nullptr;
 }
 
-// NVDA speaks a name change only for the focused object and an alert only for the alert
-// role; a live region's change it speaks whatever has the focus.
 void AnnouncePhase(HWND window) {
-    Notify(window, EVENT_OBJECT_NAMECHANGE, ChildIdOf(ControlOf(Part::SubLine)));
-    Notify(window, EVENT_OBJECT_NAMECHANGE, ChildIdOf(ControlOf(Part::Detail)));
-    for (const std::wstring* line : {&g_state.statusTitle, &g_state.statusDetail}) {
-        g_state.phaseLines[g_state.phaseLinesAnnounced++ % std::size(g_state.phaseLines)] = *line;
-        Notify(window, EVENT_OBJECT_LIVEREGIONCHANGED, -static_cast<LONG>(g_state.phaseLinesAnnounced));
-    }
+    const Control& title = ControlOf(Part::SubLine);
+    const Control& detail = ControlOf(Part::Detail);
+    Notify(window, EVENT_OBJECT_NAMECHANGE, ChildIdOf(title));
+    Notify(window, EVENT_OBJECT_NAMECHANGE, ChildIdOf(detail));
+    Announce(window, title, g_state.statusTitle.c_str());
+    Announce(window, detail, g_state.statusDetail.c_str());
 }
 
 void AnnouncePercent(HWND window) {
@@ -424,12 +432,21 @@ void AnnouncePercent(HWND window) {
 }
 
 void AnnounceOpenOption(HWND window) {
-    Notify(window, EVENT_OBJECT_STATECHANGE, ChildIdOf(ControlOf(Part::OpenOption)));
+    const Control& option = ControlOf(Part::OpenOption);
+    Notify(window, EVENT_OBJECT_STATECHANGE, ChildIdOf(option));
+    Announce(window, option, option.name, g_state.openAfterInstall ? L"checked" : L"not checked");
+}
+
+void AnnounceFolder(HWND window) {
+    const Control& location = ControlOf(Part::Location);
+    Notify(window, EVENT_OBJECT_VALUECHANGE, ChildIdOf(location));
+    Announce(window, location, location.name, g_state.installFolder.c_str());
 }
 
 void AnnounceScreen(HWND window) {
     Notify(window, EVENT_OBJECT_REORDER, CHILDID_SELF);
     const Screen screen = CurrentScreen(g_state);
-    if (screen == Screen::Failure) Notify(window, EVENT_OBJECT_LIVEREGIONCHANGED, ChildIdOf(ControlOf(Part::SubLine)));
-    if (screen == Screen::Success) Notify(window, EVENT_OBJECT_LIVEREGIONCHANGED, ChildIdOf(ControlOf(Part::Headline)));
+    const HeadlineTexts texts = TextsFor(screen, g_state);
+    if (screen == Screen::Failure) Announce(window, ControlOf(Part::SubLine), texts.subLine);
+    if (screen == Screen::Success) Announce(window, ControlOf(Part::Headline), texts.headline);
 }

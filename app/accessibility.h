@@ -21,5 +21,6 @@ const Control* ReaderPress(WPARAM wParam, LPARAM lParam);
 // Tell assistive technology what just changed in g_state.
 void AnnouncePhase(HWND window);       // a phase began: its title and detail are renamed and spoken
 void AnnouncePercent(HWND window);     // the shown percentage changed
-void AnnounceOpenOption(HWND window);  // "Open Kestravon" was toggled
+void AnnounceOpenOption(HWND window);  // "Open Kestravon" was toggled: its new state is spoken
+void AnnounceFolder(HWND window);      // another install folder was picked: it is spoken
 void AnnounceScreen(HWND window);      // another screen is up; the outcome of a run is spoken

@@ -114,6 +114,7 @@ void OnChange(HWND window) {
     g_state.buttonLabel = L"Install Kestravon";
     Repaint(window);
     if (leavesFailure) ScreenChanged(window);
+    AnnounceFolder(window);
 }
 
 void OnToggleOpenOption(HWND window) {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include <oleacc.h>
 
@@ -425,7 +426,19 @@ struct ChangeCase {
     const wchar_t* folder;
 };
 
+// A reader's view of live regions, which it speaks whatever has the focus: each one's name,
+// read when the event is handled.
+IAccessible* g_listened = nullptr;
+std::vector<std::wstring> g_liveRegions;
+void CALLBACK HearLiveRegion(HWINEVENTHOOK, DWORD, HWND, LONG, LONG child, DWORD, DWORD) {
+    BSTR name = nullptr;
+    g_listened->get_accName(ChildId(child), &name);
+    g_liveRegions.emplace_back(name ? name : L"");
+    SysFreeString(name);
+}
+
 TEST_F(WindowProcTest, ChangePicksAFolderOnTheIdleAndFailureScreens) {
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
     const wchar_t* const chosen = L"D:\\Apps\\Kestravon";
     const wchar_t* const old = L"C:\\Old";
     const ChangeCase cases[] = {
@@ -442,7 +455,17 @@ TEST_F(WindowProcTest, ChangePicksAFolderOnTheIdleAndFailureScreens) {
         g_state.installFolder = old;
         g_fakes.pickResult = c.picked;
         g_fakes.pickedFolder = chosen;
+        const ComPtr<IAccessible> client = ClientAccessibleOf(window);
+        g_listened = client.get();
+        g_liveRegions.clear();
+        HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_LIVEREGIONCHANGED, EVENT_OBJECT_LIVEREGIONCHANGED, nullptr,
+                                             HearLiveRegion, GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
         Press(CentreOf(ChangeButtonRect));
+        PumpMessages();
+        UnhookWinEvent(hook);
+        const bool picks = c.picked && c.pickCalls;
+        EXPECT_EQ(g_liveRegions, picks ? std::vector<std::wstring>{L"Install location, D:\\Apps\\Kestravon"}
+                                       : std::vector<std::wstring>{});
         EXPECT_EQ(g_fakes.pickCalls, c.pickCalls);
         if (c.pickCalls) EXPECT_EQ(g_fakes.pickOwner, window);
         EXPECT_EQ(g_state.failed, c.failed);
