@@ -39,6 +39,7 @@ struct InstallerState {
     HWND mainWindow = nullptr;                      // the window the worker posts to
     UINT_PTR runToken = 0;                          // token of the awaited run's messages; 0 if none
     UINT_PTR pressToken = 0;                        // marks a WM_APP_PRESS as a reader's; drawn at WM_CREATE
+    bool pressing = false;                          // a press is being carried out; another is dropped
     AnnouncedLine announced[8];                     // the last lines announced to readers, a ring
     unsigned linesAnnounced = 0;                    // lines announced since start-up, the ring's next is % 8
     UINT taskbarButtonCreated = 0;                  // the shell's "TaskbarButtonCreated" message; 0 if none

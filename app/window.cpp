@@ -128,8 +128,12 @@ void OnFinish(HWND window) {
     DestroyWindow(window);
 }
 
-// A press on a live control, by the mouse or a screen reader.
+// A press on a live control, by the mouse or a screen reader. The picker and the shell's
+// launch pump messages, so a press queued meanwhile would run inside this one (a second
+// launch, a run started under the opening picker): it is dropped.
 void CarryOut(HWND window, Press press) {
+    if (g_state.pressing) return;
+    g_state.pressing = true;
     switch (press) {
     case Press::CloseWindow: DestroyWindow(window); break;
     case Press::PickFolder: OnChange(window); break;
@@ -138,6 +142,7 @@ void CarryOut(HWND window, Press press) {
     case Press::Finish: OnFinish(window); break;
     case Press::None: break;
     }
+    g_state.pressing = false;
 }
 
 void OnLeftButtonDown(HWND window, LPARAM lParam) {

@@ -499,6 +499,21 @@ TEST_F(WindowProcTest, DoneOpensTheApplicationOnlyWhenTheOptionIsOn) {
     }
 }
 
+// "Done" again while the application opens, "Install Kestravon" while the picker opens.
+TEST_F(WindowProcTest, APressWhileAnotherIsCarriedOutIsDropped) {
+    for (const auto& [screen, first] : {std::pair{Screen::Success, MainButtonRect}, {Screen::Idle, ChangeButtonRect}}) {
+        SCOPED_TRACE(ScreenName(screen));
+        Restart(screen);
+        g_state.installFolder = L"C:\\Kestravon";
+        g_fakes.pumpMeanwhile = true;
+        const POINT again = CentreOf(MainButtonRect);  // queued behind the first press
+        ASSERT_TRUE(PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(again.x, again.y)));
+        Press(CentreOf(first));
+        EXPECT_EQ(g_fakes.launchCalls, screen == Screen::Success ? 1 : 0);
+        EXPECT_FALSE(g_state.installing) << "no run started under the picker";
+    }
+}
+
 TEST_F(WindowProcTest, TheMainButtonDoesNothingWhileInstalling) {
     EnterScreen(Screen::Installing);
     g_state.installFolder = L"C:\\Kestravon";
