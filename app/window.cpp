@@ -28,8 +28,10 @@ constexpr int CornerRound = 2;                // DWMWCP_ROUND
 
 void Repaint(HWND window) { InvalidateRect(window, nullptr, FALSE); }
 
-// Another screen is up (or the failure screen again): screen readers and the taskbar follow.
+// Another screen is up (or the failure screen again): the painter, screen readers and the
+// taskbar follow.
 void ScreenChanged(HWND window) {
+    Repaint(window);
     AnnounceScreen(window);
     ShowRunOnTaskbar(window);
 }
@@ -44,7 +46,6 @@ void ShowFailure(HWND window, const std::wstring* errorText) {
     g_state.statusTitle = L"Installation failed";
     g_state.statusDetail = errorText ? *errorText : L"An unexpected error occurred.";
     g_state.buttonLabel = L"Try Again";
-    Repaint(window);
     ScreenChanged(window);
     FlashIfInBackground(window);
     MessageBeep(MB_ICONHAND);
@@ -112,8 +113,11 @@ void OnChange(HWND window) {
     const bool leavesFailure = g_state.failed;
     g_state.failed = false;
     g_state.buttonLabel = L"Install Kestravon";
-    Repaint(window);
-    if (leavesFailure) ScreenChanged(window);
+    if (leavesFailure) {
+        ScreenChanged(window);
+    } else {
+        Repaint(window);
+    }
     AnnounceFolder(window);
 }
 
@@ -202,7 +206,6 @@ void OnSucceeded(HWND window) {
     g_state.installing.exchange(false);
     g_state.failed = false;
     g_state.buttonLabel = L"Done";
-    Repaint(window);
     ScreenChanged(window);
     FlashIfInBackground(window);
 }
@@ -280,7 +283,6 @@ void BeginInstall(WorkerStarter startWorker) {
         g_state.failed = true;
         g_state.statusDetail = L"Choose a valid installation folder.";
         g_state.buttonLabel = L"Try Again";
-        Repaint(g_state.mainWindow);
         ScreenChanged(g_state.mainWindow);
         return;
     }
@@ -288,7 +290,8 @@ void BeginInstall(WorkerStarter startWorker) {
     g_state.failed = false;
     g_state.progress.exchange(0);
     g_state.buttonLabel = L"Installing...";
-    // No repaint: the worker's first status and progress messages follow at once.
+    // Painted at once: until the worker's first message, the last screen's "Change" and
+    // "Try Again" would stay up as if they could be pressed.
     ScreenChanged(g_state.mainWindow);
     g_state.runToken = NewToken();
     auto run = std::make_unique<InstallRun>();
