@@ -14,6 +14,7 @@
 #include "app/paint.h"
 #include "app/startup.h"
 #include "app/state.h"
+#include "app/window.h"
 
 namespace {
 
@@ -121,6 +122,13 @@ HRESULT Pressable(const VARIANT& child, Element& element) {
     if (FAILED(found)) return found;
     if (!ActionOf(element)) return DISP_E_MEMBERNOTFOUND;
     return (element.state & STATE_SYSTEM_UNAVAILABLE) ? E_FAIL : S_OK;
+}
+
+// Drawn at a reader's first press, not at start-up: the system's generator is a DLL that
+// the first paint does not need.
+UINT_PTR PressToken() {
+    if (g_state.pressToken == 0) g_state.pressToken = NewToken();
+    return g_state.pressToken;
 }
 
 // The out-parameter is cleared already.
@@ -364,7 +372,7 @@ public:
         const HRESULT pressable = Pressable(child, element);
         if (FAILED(pressable)) return pressable;
         const auto press = static_cast<WPARAM>(MAKEWPARAM(child.lVal, CurrentScreen(g_state)));
-        return PostMessageW(Window(), WM_APP_PRESS, press, static_cast<LPARAM>(g_state.pressToken))
+        return PostMessageW(Window(), WM_APP_PRESS, press, static_cast<LPARAM>(PressToken()))
                    ? S_OK
                    : HRESULT_FROM_WIN32(GetLastError());
     }
@@ -412,7 +420,8 @@ LRESULT OnGetObject(HWND window, WPARAM wParam, LPARAM lParam) {
 }
 
 const Control* ReaderPress(WPARAM wParam, LPARAM lParam) {
-    if (static_cast<UINT_PTR>(lParam) != g_state.pressToken) return nullptr;
+    // Until a reader pressed, no token is drawn and no WM_APP_PRESS is a reader's.
+    if (g_state.pressToken == 0 || static_cast<UINT_PTR>(lParam) != g_state.pressToken) return nullptr;
     if (HIWORD(wParam) != static_cast<WORD>(CurrentScreen(g_state))) return nullptr;  // asked on another screen
     Element element;
     return SUCCEEDED(Pressable(Child(LOWORD(wParam)), element)) ? element.control : nullptr;

@@ -38,7 +38,7 @@ struct InstallerState {
     HCURSOR handCursor = nullptr;                   // IDC_HAND, over active controls
     HWND mainWindow = nullptr;                      // the window the worker posts to
     UINT_PTR runToken = 0;                          // token of the awaited run's messages; 0 if none
-    UINT_PTR pressToken = 0;                        // marks a WM_APP_PRESS as a reader's; drawn at WM_CREATE
+    UINT_PTR pressToken = 0;                        // marks a WM_APP_PRESS as a reader's; 0 until one presses
     bool pressing = false;                          // a press is being carried out; another is dropped
     AnnouncedLine announced[8];                     // the last lines announced to readers, a ring
     unsigned linesAnnounced = 0;                    // lines announced since start-up, the ring's next is % 8

@@ -51,19 +51,6 @@ void ShowFailure(HWND window, const std::wstring* errorText) {
     MessageBeep(MB_ICONHAND);
 }
 
-// A token no other program can guess, drawn for each run and for the window's reader
-// presses. Without the system's generator (bcrypt.dll missing) it is still new each time.
-UINT_PTR NewToken() {
-    UINT_PTR token = 0;
-    if (BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(&token), sizeof(token), BCRYPT_USE_SYSTEM_PREFERRED_RNG) <
-        0) {
-        LARGE_INTEGER counter{};
-        QueryPerformanceCounter(&counter);
-        token = static_cast<UINT_PTR>(counter.QuadPart) ^ (static_cast<UINT_PTR>(GetCurrentProcessId()) << 32);
-    }
-    return token != 0 ? token : 1;
-}
-
 void OnCreate(HWND window) {
     const BOOL dark = TRUE;
     DwmSetWindowAttribute(window, UseImmersiveDarkMode, &dark, sizeof(dark));
@@ -75,7 +62,6 @@ void OnCreate(HWND window) {
         static_cast<void>(region.release());  // the window owns the region from here on
     }
     ListenForTaskbarButton(window);
-    g_state.pressToken = NewToken();
 }
 
 void OnDestroy() {
@@ -244,6 +230,17 @@ LRESULT OnOtherMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
 }
 
 }  // namespace
+
+UINT_PTR NewToken() {
+    UINT_PTR token = 0;
+    if (BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(&token), sizeof(token), BCRYPT_USE_SYSTEM_PREFERRED_RNG) <
+        0) {
+        LARGE_INTEGER counter{};
+        QueryPerformanceCounter(&counter);
+        token = static_cast<UINT_PTR>(counter.QuadPart) ^ (static_cast<UINT_PTR>(GetCurrentProcessId()) << 32);
+    }
+    return token != 0 ? token : 1;
+}
 
 LRESULT CALLBACK InstallerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {

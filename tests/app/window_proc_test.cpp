@@ -197,11 +197,16 @@ TEST_F(WindowProcTest, OnlyTheAwaitedRunsMessagesAreApplied) {
     ASSERT_TRUE(PostWorkerMessage(window, WM_APP_FAILED, 0, bogus));
     PumpMessages();
     ExpectFields(succeeded, "failure after success");
-    // A press that no screen reader asked for, at the close glyph: the window stays.
-    Restart(Screen::Idle);
-    ASSERT_TRUE(PostMessageW(window, WM_APP_PRESS, 0, MAKELPARAM(CentreOf(CloseButtonRect).x, CentreOf(CloseButtonRect).y)));
-    PumpMessages();
-    EXPECT_TRUE(Open());
+    // Presses of the live close glyph that no screen reader asked for, before any reader
+    // pressed (no token drawn) and with another token: the window stays.
+    for (const UINT_PTR drawn : {UINT_PTR{0}, UINT_PTR{0x7E57}}) {
+        Restart(Screen::Idle);
+        g_state.pressToken = drawn;
+        const auto wrong = static_cast<LPARAM>(drawn ? drawn + 1 : 0);
+        ASSERT_TRUE(PostMessageW(window, WM_APP_PRESS, MAKEWPARAM(CloseId, Screen::Idle), wrong));
+        PumpMessages();
+        EXPECT_TRUE(Open()) << "token " << drawn;
+    }
 }
 
 struct ReaderPressCase {
