@@ -20,7 +20,8 @@ constexpr LONG Button = ROLE_SYSTEM_PUSHBUTTON, Label = ROLE_SYSTEM_STATICTEXT, 
 using enum Part;
 using enum Press;
 
-// In reading order. The main button is two rows: "Done" does another thing than installing.
+// In reading order; a row's place is its child id (ChildIdOf). The main button is two rows:
+// "Done" does another thing than installing, and a reader resting on one never presses the other.
 constexpr Control Controls[] = {
     // rectangle        name                 role      part        shown on       live on  press
     {CloseButtonRect,   L"Close",            Button,   Close,      Every,         NotBusy, CloseWindow},
@@ -56,16 +57,34 @@ ScreenControls ControlsOf(Screen screen) {
     return controls;
 }
 
-LONG PositionAt(const ScreenControls& controls, POINT point) {
-    LONG found = controls.count;
-    while (found > 0 && !PtInRect(&controls.at[found - 1]->rect, point)) --found;
-    return found;
+LONG ChildIdOf(const Control& control) { return static_cast<LONG>(&control - Controls) + 1; }
+
+const Control* ShownControl(LONG childId, Screen screen) {
+    if (childId < 1 || childId > static_cast<LONG>(std::size(Controls))) return nullptr;
+    const Control& control = Controls[childId - 1];
+    return (control.shownOn & On(screen)) ? &control : nullptr;
+}
+
+LONG NextShownId(Screen screen, LONG childId, LONG step) {
+    constexpr auto Rows = static_cast<LONG>(std::size(Controls));
+    LONG id = childId != 0 ? childId + step : (step > 0 ? 1 : Rows);
+    for (; id > 0 && id <= Rows; id += step) {
+        if (ShownControl(id, screen)) return id;
+    }
+    return 0;
+}
+
+const Control& ControlOf(Part part) {
+    const Control* control = Controls;
+    while (control->part != part) ++control;
+    return *control;
 }
 
 const Control* ControlAt(Screen screen, POINT point) {
     const ScreenControls controls = ControlsOf(screen);
-    const LONG position = PositionAt(controls, point);
-    return position != 0 ? controls.at[position - 1] : nullptr;
+    LONG found = controls.count;
+    while (found > 0 && !PtInRect(&controls.at[found - 1]->rect, point)) --found;
+    return found != 0 ? controls.at[found - 1] : nullptr;
 }
 
 bool IsLive(const Control& control, Screen screen) { return (control.liveOn & On(screen)) != 0; }

@@ -28,8 +28,16 @@ struct ScreenControls {
 };
 ScreenControls ControlsOf(Screen screen);
 
-// The position (from 1) of the control under the client point, or 0 where there is none.
-LONG PositionAt(const ScreenControls& controls, POINT point);
+// A control's child id for screen readers is its row in the table, from 1: it names that
+// control for the life of the window, on whichever screen it is asked.
+LONG ChildIdOf(const Control& control);
+// The control of a child id shown on `screen`, or null (another screen's, or no row).
+const Control* ShownControl(LONG childId, Screen screen);
+// The child id of the control shown on `screen` next after `childId` in reading order
+// (step 1) or next before it (step -1), from 0 the first or the last; 0 where there is none.
+LONG NextShownId(Screen screen, LONG childId, LONG step);
+// The first row of `part`.
+const Control& ControlOf(Part part);
 // The control of `screen` under the client point, or null.
 const Control* ControlAt(Screen screen, POINT point);
 // Whether a press on the control does anything on `screen`.

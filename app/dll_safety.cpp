@@ -18,19 +18,20 @@ enum class Failure : unsigned char {
     HResult,            // any negative HRESULT
 };
 
+// Names are held in the rows rather than pointed to, which keeps the tables small and
+// free of relocations.
 struct LibraryRule {
-    const char* dll;
+    char dll[13];
     Failure failure;
 };
 
-// Indexes LibraryRules: a function's rule names its library without a pointer of its own,
-// which keeps the table small and free of relocations.
+// Indexes LibraryRules: a function's rule names its library without a name of its own.
 enum Library : unsigned char { WinHttp, BCrypt, DwmApi, OleAcc, WinTrust, Crypt32 };
 
 struct FunctionRule {
     Library library;
     Failure failure;
-    const char* function;
+    char function[25];
 };
 
 constexpr LibraryRule LibraryRules[] = {

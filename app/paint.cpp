@@ -2,6 +2,7 @@
 #include "app/paint.h"
 
 #include <algorithm>
+#include <cwchar>
 
 #include "app/controls.h"
 #include "app/layout.h"
@@ -22,22 +23,18 @@ void FillSolidRect(HDC dc, const RECT& rect, COLORREF colour) {
     FillRect(dc, &rect, static_cast<HBRUSH>(brush.get()));
 }
 
-const std::wstring IdleSubLine = L"Fast. Clean. Ready to launch.";
-const std::wstring SuccessSubLine = L"Installation completed successfully.";
-const std::wstring FailureFallback = L"Please try again.";
-
 }  // namespace
 
 HeadlineTexts TextsFor(Screen screen, const InstallerState& state) {
     switch (screen) {
-    case Screen::Installing: return {L"Setting up Kestravon", &state.statusTitle, SubLineInstallingColour};
-    case Screen::Success: return {L"Kestravon is ready", &SuccessSubLine, SubLineOutcomeColour};
+    case Screen::Installing: return {L"Setting up Kestravon", state.statusTitle.c_str(), SubLineInstallingColour};
+    case Screen::Success: return {L"Kestravon is ready", L"Installation completed successfully.", SubLineOutcomeColour};
     case Screen::Failure:
-        return {L"Setup could not finish", state.statusDetail.empty() ? &FailureFallback : &state.statusDetail,
-                SubLineOutcomeColour};
+        return {L"Setup could not finish",
+                state.statusDetail.empty() ? L"Please try again." : state.statusDetail.c_str(), SubLineOutcomeColour};
     case Screen::Idle: break;
     }
-    return {L"Install Kestravon", &IdleSubLine, SubLineIdleColour};
+    return {L"Install Kestravon", L"Fast. Clean. Ready to launch.", SubLineIdleColour};
 }
 
 namespace {
@@ -55,7 +52,7 @@ void DrawHeader(HDC dc, const InstallerState& state) {
 void DrawLocation(HDC dc, const Control& control, const InstallerState& state) {
     DrawLabel(dc, control.name, LocationLabelRect, state.fontSmall, LabelColour, LeftFormat);
     FillRoundRect(dc, LocationBoxRect, LocationBoxCorner, LocationBoxColour);
-    DrawLabel(dc, state.installFolder, control.rect, state.fontBody, SubLineOutcomeColour, PathEllipsisFormat);
+    DrawLabel(dc, state.installFolder.c_str(), control.rect, state.fontBody, SubLineOutcomeColour, PathEllipsisFormat);
 }
 
 void DrawProgress(HDC dc, const InstallerState& state) {
@@ -68,7 +65,7 @@ void DrawProgress(HDC dc, const InstallerState& state) {
         bar.right = bar.left + width;
         FillRoundRect(dc, bar, ProgressCorner, AccentColour);
     }
-    DrawLabel(dc, ShownPercentText(state), PercentRect, state.fontSmall, PercentColour, RightFormat);
+    DrawLabel(dc, ShownPercentText(state).c_str(), PercentRect, state.fontSmall, PercentColour, RightFormat);
 }
 
 void DrawOpenOption(HDC dc, const Control& control, const InstallerState& state) {
@@ -80,7 +77,7 @@ void DrawOpenOption(HDC dc, const Control& control, const InstallerState& state)
 // A main button that does nothing on this screen looks busy.
 void DrawMainButton(HDC dc, bool live, const InstallerState& state) {
     FillRoundRect(dc, MainButtonRect, MainButtonCorner, live ? AccentColour : BusyButtonColour);
-    DrawLabel(dc, state.buttonLabel, MainButtonRect, state.fontBold, live ? WhiteColour : BusyButtonLabelColour,
+    DrawLabel(dc, state.buttonLabel.c_str(), MainButtonRect, state.fontBold, live ? WhiteColour : BusyButtonLabelColour,
               CentreFormat);
 }
 
@@ -92,7 +89,7 @@ void DrawControl(HDC dc, const Control& control, Screen screen, const InstallerS
         DrawLabel(dc, texts.headline, control.rect, state.fontHeadline, HeadlineColour, LeftFormat);
         break;
     case Part::SubLine:
-        DrawLabel(dc, *texts.subLine, control.rect, state.fontEmphasis, texts.subLineColour, EndEllipsisFormat);
+        DrawLabel(dc, texts.subLine, control.rect, state.fontEmphasis, texts.subLineColour, EndEllipsisFormat);
         break;
     case Part::Location: DrawLocation(dc, control, state); break;
     case Part::Change:
@@ -100,7 +97,7 @@ void DrawControl(HDC dc, const Control& control, Screen screen, const InstallerS
         DrawLabel(dc, control.name, control.rect, state.fontSmall, ChangeTextColour, CentreFormat);
         break;
     case Part::Detail:
-        DrawLabel(dc, state.statusDetail, control.rect, state.fontBody, LabelColour, EndEllipsisFormat);
+        DrawLabel(dc, state.statusDetail.c_str(), control.rect, state.fontBody, LabelColour, EndEllipsisFormat);
         break;
     case Part::Progress: DrawProgress(dc, state); break;
     case Part::OpenOption: DrawOpenOption(dc, control, state); break;
@@ -140,12 +137,12 @@ void FillRoundRect(HDC dc, const RECT& rect, int corner, COLORREF colour) {
     RoundRect(dc, rect.left, rect.top, rect.right, rect.bottom, corner, corner);
 }
 
-void DrawLabel(HDC dc, const std::wstring& text, const RECT& rect, HFONT font, COLORREF colour, UINT format) {
+void DrawLabel(HDC dc, const wchar_t* text, const RECT& rect, HFONT font, COLORREF colour, UINT format) {
     SelectedObject fontSelection(dc, font);
     SetTextColor(dc, colour);
     SetBkMode(dc, TRANSPARENT);
     RECT bounds = rect;  // DrawTextW takes a writable rectangle
-    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &bounds, format);
+    DrawTextW(dc, text, static_cast<int>(std::wcslen(text)), &bounds, format);
 }
 
 void DrawCheckMark(HDC dc, const RECT& box) {

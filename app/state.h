@@ -10,6 +10,12 @@
 #include "common/win_owners.h"
 #include "pipeline/worker.h"
 
+// A line spoken to screen readers, kept as it was announced.
+struct AnnouncedLine {
+    std::wstring words;
+    const RECT* rect = nullptr;  // where the control it was announced from is painted
+};
+
 struct InstallerState {
     std::wstring statusTitle = L"Ready";            // phase title, shown while installing
     std::wstring statusDetail;                      // phase detail, or the failure sentence
@@ -32,9 +38,10 @@ struct InstallerState {
     HCURSOR handCursor = nullptr;                   // IDC_HAND, over active controls
     HWND mainWindow = nullptr;                      // the window the worker posts to
     UINT_PTR runToken = 0;                          // token of the awaited run's messages; 0 if none
-    UINT_PTR pressToken = 0;                        // marks a WM_APP_PRESS as a reader's; drawn at WM_CREATE
-    std::wstring phaseLines[8];                     // the last phases' titles and details as announced, a ring
-    unsigned phaseLinesAnnounced = 0;               // lines announced since start-up, the ring's next is % 8
+    UINT_PTR pressToken = 0;                        // marks a WM_APP_PRESS as a reader's; 0 until one presses
+    bool pressing = false;                          // a press is being carried out; another is dropped
+    AnnouncedLine announced[8];                     // the last lines announced to readers, a ring
+    unsigned linesAnnounced = 0;                    // lines announced since start-up, the ring's next is % 8
     UINT taskbarButtonCreated = 0;                  // the shell's "TaskbarButtonCreated" message; 0 if none
     ComPtr<ITaskbarList3> taskbar;                  // the shell's taskbar list, from that message until WM_DESTROY
     ReleasePins pins;                               // what this build trusts beyond the host (from main)

@@ -28,8 +28,10 @@ constexpr int CornerRound = 2;                // DWMWCP_ROUND
 
 void Repaint(HWND window) { InvalidateRect(window, nullptr, FALSE); }
 
-// Another screen is up (or the failure screen again): screen readers and the taskbar follow.
+// Another screen is up (or the failure screen again): the painter, screen readers and the
+// taskbar follow.
 void ScreenChanged(HWND window) {
+    Repaint(window);
     AnnounceScreen(window);
     ShowRunOnTaskbar(window);
 }
@@ -44,23 +46,9 @@ void ShowFailure(HWND window, const std::wstring* errorText) {
     g_state.statusTitle = L"Installation failed";
     g_state.statusDetail = errorText ? *errorText : L"An unexpected error occurred.";
     g_state.buttonLabel = L"Try Again";
-    Repaint(window);
     ScreenChanged(window);
     FlashIfInBackground(window);
     MessageBeep(MB_ICONHAND);
-}
-
-// A token no other program can guess, drawn for each run and for the window's reader
-// presses. Without the system's generator (bcrypt.dll missing) it is still new each time.
-UINT_PTR NewToken() {
-    UINT_PTR token = 0;
-    if (BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(&token), sizeof(token), BCRYPT_USE_SYSTEM_PREFERRED_RNG) <
-        0) {
-        LARGE_INTEGER counter{};
-        QueryPerformanceCounter(&counter);
-        token = static_cast<UINT_PTR>(counter.QuadPart) ^ (static_cast<UINT_PTR>(GetCurrentProcessId()) << 32);
-    }
-    return token != 0 ? token : 1;
 }
 
 void OnCreate(HWND window) {
@@ -74,12 +62,10 @@ void OnCreate(HWND window) {
         static_cast<void>(region.release());  // the window owns the region from here on
     }
     ListenForTaskbarButton(window);
-    g_state.pressToken = NewToken();
 }
 
 void OnDestroy() {
     g_state.taskbar.reset();  // while COM is still up
-    DisconnectAccessible();
     PostQuitMessage(0);
 }
 
@@ -113,8 +99,12 @@ void OnChange(HWND window) {
     const bool leavesFailure = g_state.failed;
     g_state.failed = false;
     g_state.buttonLabel = L"Install Kestravon";
-    Repaint(window);
-    if (leavesFailure) ScreenChanged(window);
+    if (leavesFailure) {
+        ScreenChanged(window);
+    } else {
+        Repaint(window);
+    }
+    AnnounceFolder(window);
 }
 
 void OnToggleOpenOption(HWND window) {
@@ -128,8 +118,12 @@ void OnFinish(HWND window) {
     DestroyWindow(window);
 }
 
-// A press on a live control, by the mouse or a screen reader.
+// A press on a live control, by the mouse or a screen reader. The picker and the shell's
+// launch pump messages, so a press queued meanwhile would run inside this one (a second
+// launch, a run started under the opening picker): it is dropped.
 void CarryOut(HWND window, Press press) {
+    if (g_state.pressing) return;
+    g_state.pressing = true;
     switch (press) {
     case Press::CloseWindow: DestroyWindow(window); break;
     case Press::PickFolder: OnChange(window); break;
@@ -138,6 +132,7 @@ void CarryOut(HWND window, Press press) {
     case Press::Finish: OnFinish(window); break;
     case Press::None: break;
     }
+    g_state.pressing = false;
 }
 
 void OnLeftButtonDown(HWND window, LPARAM lParam) {
@@ -197,7 +192,6 @@ void OnSucceeded(HWND window) {
     g_state.installing.exchange(false);
     g_state.failed = false;
     g_state.buttonLabel = L"Done";
-    Repaint(window);
     ScreenChanged(window);
     FlashIfInBackground(window);
 }
@@ -237,6 +231,17 @@ LRESULT OnOtherMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
 
 }  // namespace
 
+UINT_PTR NewToken() {
+    UINT_PTR token = 0;
+    if (BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(&token), sizeof(token), BCRYPT_USE_SYSTEM_PREFERRED_RNG) <
+        0) {
+        LARGE_INTEGER counter{};
+        QueryPerformanceCounter(&counter);
+        token = static_cast<UINT_PTR>(counter.QuadPart) ^ (static_cast<UINT_PTR>(GetCurrentProcessId()) << 32);
+    }
+    return token != 0 ? token : 1;
+}
+
 LRESULT CALLBACK InstallerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE: OnCreate(window); return 0;
@@ -275,7 +280,6 @@ void BeginInstall(WorkerStarter startWorker) {
         g_state.failed = true;
         g_state.statusDetail = L"Choose a valid installation folder.";
         g_state.buttonLabel = L"Try Again";
-        Repaint(g_state.mainWindow);
         ScreenChanged(g_state.mainWindow);
         return;
     }
@@ -283,7 +287,8 @@ void BeginInstall(WorkerStarter startWorker) {
     g_state.failed = false;
     g_state.progress.exchange(0);
     g_state.buttonLabel = L"Installing...";
-    // No repaint: the worker's first status and progress messages follow at once.
+    // Painted at once: until the worker's first message, the last screen's "Change" and
+    // "Try Again" would stay up as if they could be pressed.
     ScreenChanged(g_state.mainWindow);
     g_state.runToken = NewToken();
     auto run = std::make_unique<InstallRun>();

@@ -7,12 +7,14 @@
 #include "pipeline/worker.h"
 #include "setup/folder_picker.h"
 #include "setup/launch_app.h"
+#include "tests/app/test_window.h"
 
 AppFakes g_fakes;
 
 bool PickInstallFolder(HWND owner, std::wstring& installFolder) {
     ++g_fakes.pickCalls;
     g_fakes.pickOwner = owner;
+    if (g_fakes.pumpMeanwhile) PumpMessages();
     if (g_fakes.pickResult) installFolder = g_fakes.pickedFolder;
     return g_fakes.pickResult;
 }
@@ -20,6 +22,7 @@ bool PickInstallFolder(HWND owner, std::wstring& installFolder) {
 bool LaunchInstalledApp(const std::wstring& installFolder) {
     ++g_fakes.launchCalls;
     g_fakes.launchedFolder = installFolder;
+    if (g_fakes.pumpMeanwhile) PumpMessages();
     return true;
 }
 

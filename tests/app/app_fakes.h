@@ -12,6 +12,7 @@ struct AppFakes {
     HWND pickOwner = nullptr;
     int launchCalls = 0;
     std::wstring launchedFolder;
+    bool pumpMeanwhile = false;  // the picker and the launch pump this thread's messages, as the real ones may
 };
 
 extern AppFakes g_fakes;

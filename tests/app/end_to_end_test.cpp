@@ -126,27 +126,40 @@ bool PumpUntil(Done done, DWORD timeoutMs) {
     return false;
 }
 
+// The screen's children as AccessibleChildren lists them, in reading order.
 void ExpectScreen(IAccessible* client, HWND window, const std::vector<Row>& rows) {
     LONG count = 0;
     ASSERT_EQ(client->get_accChildCount(&count), S_OK);
     ASSERT_EQ(count, static_cast<LONG>(rows.size()));
+    std::vector<VARIANT> children(rows.size());
+    ASSERT_EQ(AccessibleChildren(client, 0, count, children.data(), &count), S_OK);
+    ASSERT_EQ(count, static_cast<LONG>(rows.size()));
     POINT origin{0, 0};
     ClientToScreen(window, &origin);
-    for (LONG id = 1; id <= count; ++id) {
-        const Row& row = rows[static_cast<std::size_t>(id - 1)];
+    VARIANT first{}, last{};
+    client->accNavigate(NAVDIR_FIRSTCHILD, ChildId(CHILDID_SELF), &first);
+    client->accNavigate(NAVDIR_LASTCHILD, ChildId(CHILDID_SELF), &last);
+    EXPECT_EQ((std::array<LONG, 3>{first.lVal, last.lVal, client->accNavigate(NAVDIR_DOWN, first, &last)}),
+              (std::array<LONG, 3>{children[0].lVal, children.back().lVal, DISP_E_MEMBERNOTFOUND}))
+        << "first and last child, no spatial navigation";
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const Row& row = rows[i];
+        const LONG id = children[i].vt == VT_I4 ? children[i].lVal : 0;
         SCOPED_TRACE(id);
         EXPECT_EQ(Read(client, id), row.name);
         EXPECT_EQ(Read(client, id, &IAccessible::get_accValue), row.value);
-        VARIANT role{}, state{}, hit{}, next{};
+        VARIANT role{}, state{}, hit{}, next{}, previous{};
         LONG x = 0, y = 0, width = 0, height = 0;
         client->get_accRole(ChildId(id), &role);
         client->get_accState(ChildId(id), &state);
         client->accLocation(&x, &y, &width, &height, ChildId(id));
         client->accHitTest(x + width / 2, y + height / 2, &hit);
         client->accNavigate(NAVDIR_NEXT, ChildId(id), &next);
-        EXPECT_EQ((std::array<LONG, 4>{role.lVal, state.lVal, hit.lVal, next.vt == VT_I4 ? next.lVal : 0}),
-                  (std::array<LONG, 4>{row.role, row.state, id, id < count ? id + 1 : 0}))
-            << "role, state, hit test at the centre, next in reading order";
+        client->accNavigate(NAVDIR_PREVIOUS, ChildId(id), &previous);
+        EXPECT_EQ((std::array<LONG, 5>{role.lVal, state.lVal, hit.lVal, next.lVal, previous.lVal}),
+                  (std::array<LONG, 5>{row.role, row.state, id, i + 1 < rows.size() ? children[i + 1].lVal : 0,
+                                       i > 0 ? children[i - 1].lVal : 0}))
+            << "role, state, hit test at the centre, next and previous in reading order";
         EXPECT_EQ((std::array<LONG, 4>{x - origin.x, y - origin.y, x - origin.x + width, y - origin.y + height}),
                   (std::array<LONG, 4>{row.rect.left, row.rect.top, row.rect.right, row.rect.bottom}));
     }
@@ -158,6 +171,7 @@ void ExpectScreen(IAccessible* client, HWND window, const std::vector<Row>& rows
 IAccessible* g_reader = nullptr;
 LONG g_focus = -1;                  // the focused child of the client area; -1: something else
 std::vector<std::wstring> g_heard;  // what it speaks, in order
+LONG g_lastSpoken = 0;              // the child id it spoke last
 int g_beeps = 0;                    // the bar's value changes
 
 void CALLBACK Hear(HWINEVENTHOOK, DWORD event, HWND, LONG object, LONG child, DWORD, DWORD) {
@@ -172,6 +186,7 @@ void CALLBACK Hear(HWINEVENTHOOK, DWORD event, HWND, LONG object, LONG child, DW
         const std::size_t slot = g_heard.size();
         g_heard.emplace_back();
         g_heard[slot] = Read(g_reader, child);
+        g_lastSpoken = child;
     }
     if (event == EVENT_OBJECT_VALUECHANGE) ++g_beeps;
 }
@@ -205,10 +220,10 @@ TEST_F(EndToEndTest, AScreenReaderInstallsThroughTheAccessibilityTreeAlone) {
     g_focus = focus.lVal;
     HWINEVENTHOOK hook = SetWinEventHook(EVENT_SYSTEM_ALERT, EVENT_OBJECT_LIVEREGIONCHANGED, nullptr, Hear,
                                          child.info.dwProcessId, 0, WINEVENT_OUTOFCONTEXT);
-    EXPECT_EQ(client->accDoDefaultAction(ChildId(6)), S_OK);
+    EXPECT_EQ(client->accDoDefaultAction(ChildId(MainButtonId)), S_OK);
     // Runs move on while the tree is read, not the screen: a screen capture would hold up
     // the events, and the listener would then read a phase's lines after the next phase.
-    ASSERT_TRUE(PumpUntil([&] { return Read(client.get(), 3) == L"Downloading Kestravon"; }, 30000));
+    ASSERT_TRUE(PumpUntil([&] { return Read(client.get(), SubLineId) == L"Downloading Kestravon"; }, 30000));
     ASSERT_TRUE(PumpUntil([&] { return ShowsText(window, PercentText(L"2%")); }, 5000));
     ExpectScreen(client.get(), window,
                  {{L"Close", Button, Off, L"", CloseButtonRect},
@@ -217,7 +232,11 @@ TEST_F(EndToEndTest, AScreenReaderInstallsThroughTheAccessibilityTreeAlone) {
                   {L"Downloading installation files...", Label, Fixed, L"", DetailRect},
                   {L"", ROLE_SYSTEM_PROGRESSBAR, Fixed, L"2%", ProgressTrackRect},
                   {L"Installing...", Button, Off, L"", MainButtonRect}});
-    EXPECT_EQ(client->accDoDefaultAction(ChildId(1)), E_FAIL);  // "Close", unavailable while installing
+    EXPECT_EQ(client->accDoDefaultAction(ChildId(CloseId)), E_FAIL);  // unavailable while installing
+    POINT onTheBar = CentreOf(ProgressTrackRect);  // where a reader rests during the run
+    ClientToScreen(window, &onTheBar);
+    VARIANT bar{};
+    client->accHitTest(onTheBar.x, onTheBar.y, &bar);
 
     ASSERT_TRUE(PumpUntil([&] { return ShowsText(window, MainButton(L"Try Again")); }, 60000))
         << "the hanging download never failed";
@@ -233,12 +252,14 @@ TEST_F(EndToEndTest, AScreenReaderInstallsThroughTheAccessibilityTreeAlone) {
     g_heard.clear();
 
     ASSERT_TRUE(PublishRelease(setup, Sha256Hex(setup)));  // the release is fixed
-    EXPECT_EQ(client->accDoDefaultAction(ChildId(6)), S_OK);  // "Try Again"
-    ASSERT_TRUE(PumpUntil([&] { return Read(client.get(), 2) == L"Kestravon is ready"; }, 120000))
+    const LONG sentenceId = g_lastSpoken;
+    EXPECT_EQ(client->accDoDefaultAction(ChildId(MainButtonId)), S_OK);  // "Try Again"
+    ASSERT_TRUE(PumpUntil([&] { return Read(client.get(), HeadlineId) != L"Setup could not finish"; }, 5000));
+    EXPECT_EQ(Read(client.get(), sentenceId), sentence) << "handled late, on the next run's screen";
+    ASSERT_TRUE(PumpUntil([&] { return Read(client.get(), HeadlineId) == L"Kestravon is ready"; }, 120000))
         << "the second run did not succeed";
     EXPECT_TRUE(WaitForText(window, MainButton(L"Done"), 5000));
     PumpUntil([] { return false; }, 500);
-    UnhookWinEvent(hook);
     heard = firstPhases;
     heard.insert(heard.end(), {L"Installing Kestravon", L"Installing to your selected folder...", L"Finishing setup",
                                L"Almost done...", L"Kestravon is ready"});
@@ -249,11 +270,19 @@ TEST_F(EndToEndTest, AScreenReaderInstallsThroughTheAccessibilityTreeAlone) {
                   {L"Installation completed successfully.", Label, Fixed, L"", SubLineRect},
                   {L"Open Kestravon", ROLE_SYSTEM_CHECKBUTTON, STATE_SYSTEM_CHECKED, L"", OpenOptionRect},
                   {L"Done", Button, 0, L"", MainButtonRect}});
-    EXPECT_EQ(client->accDoDefaultAction(ChildId(4)), S_OK);
-    VARIANT state{};
-    EXPECT_TRUE(PumpUntil([&] { return client->get_accState(ChildId(4), &state) == S_OK && state.lVal == 0; }, 5000));
+    // The bar's id names nothing here: pressed, it neither opens the application nor closes.
+    EXPECT_EQ(client->accDoDefaultAction(bar), E_INVALIDARG);
+    PumpUntil([] { return false; }, 1000);
+    ASSERT_TRUE(IsWindow(window));
 
-    EXPECT_EQ(client->accDoDefaultAction(ChildId(5)), S_OK);  // "Done", the option off
+    EXPECT_EQ(client->accDoDefaultAction(ChildId(OptionId)), S_OK);
+    VARIANT state{};
+    EXPECT_TRUE(
+        PumpUntil([&] { return client->get_accState(ChildId(OptionId), &state) == S_OK && state.lVal == 0; }, 5000));
+    EXPECT_TRUE(PumpUntil([] { return g_heard.back() == L"Open Kestravon, not checked"; }, 5000)) << g_heard.back();
+    UnhookWinEvent(hook);
+
+    EXPECT_EQ(client->accDoDefaultAction(ChildId(DoneId)), S_OK);  // the option off
     static_cast<void>(client.release());  // its process ends: nothing left to release it in
     ASSERT_EQ(WaitForSingleObject(child.info.hProcess, 10000), WAIT_OBJECT_0);
     EXPECT_FALSE(WaitForFile(JoinPath(folder, L"launched.txt"), 3000)) << "opened although the option was off";

@@ -50,7 +50,7 @@ protected:
         underneath(reference.dc.get());
         Canvas blank(560, 380);
         underneath(blank.dc.get());
-        DrawLabel(reference.dc.get(), text, rect, font, colour, format);
+        DrawLabel(reference.dc.get(), text.c_str(), rect, font, colour, format);
         int inked = 0;
         for (int y = rect.top; y < rect.bottom; ++y) {
             for (int x = rect.left; x < rect.right; ++x) {

@@ -2,10 +2,12 @@
 // screens that no live installation can reach on demand.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/state.h"
+#include "app/window.h"
 #include "pipeline/messages.h"
 #include "tests/app/app_fakes.h"
 #include "tests/app/bitmap_file.h"
@@ -132,6 +134,16 @@ TEST_F(ScreenCaptureTest, AClickWithARelativeFolderShowsTheRejection) {
     const std::vector<std::uint32_t> pixels = Capture(L"screen_rejected_folder.bmp");
     ASSERT_EQ(pixels.size(), 560u * 380u);
     EXPECT_EQ(PixelAt(pixels, 60, 305), AccentColour);
+}
+
+// Before its worker reports anything, a run that begins shows the installing screen.
+TEST_F(ScreenCaptureTest, TheInstallingScreenIsUpAsARunBegins) {
+    ASSERT_TRUE(Shows(MainButton(L"Install Kestravon")));
+    BeginInstall([](std::unique_ptr<InstallRun>& run) {  // a worker that never reports
+        run.reset();
+        return true;
+    });
+    EXPECT_TRUE(Shows(HeadlineText(L"Setting up Kestravon")));
 }
 
 }  // namespace

@@ -28,7 +28,7 @@ bool ShowsText(HWND window, const ScreenText& expected) {
     const RECT all{0, 0, 560, 380};
     FillRect(reference.dc.get(), &all, static_cast<HBRUSH>(brush.get()));
     if (expected.box.right > expected.box.left) FillRoundRect(reference.dc.get(), expected.box, expected.corner, expected.fill);
-    DrawLabel(reference.dc.get(), expected.text, expected.rect, font.get(), expected.colour, expected.format);
+    DrawLabel(reference.dc.get(), expected.text.c_str(), expected.rect, font.get(), expected.colour, expected.format);
     for (int y = expected.rect.top; y < expected.rect.bottom; ++y) {
         for (int x = expected.rect.left; x < expected.rect.right; ++x) {
             if (PixelAt(screen, x, y) != reference.At(x, y)) return false;

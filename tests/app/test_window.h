@@ -38,6 +38,8 @@ inline VARIANT ChildId(LONG id) {
     child.lVal = id;
     return child;
 }
+// Child ids of the controls (their rows in app/controls.cpp), the same on every screen.
+constexpr LONG CloseId = 1, HeadlineId = 2, SubLineId = 3, BarId = 7, OptionId = 8, MainButtonId = 9, DoneId = 10;
 
 // A top-down 32-bit DIB section selected into a memory DC.
 struct Canvas {

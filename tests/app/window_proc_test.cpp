@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include <oleacc.h>
 
@@ -195,11 +197,16 @@ TEST_F(WindowProcTest, OnlyTheAwaitedRunsMessagesAreApplied) {
     ASSERT_TRUE(PostWorkerMessage(window, WM_APP_FAILED, 0, bogus));
     PumpMessages();
     ExpectFields(succeeded, "failure after success");
-    // A press that no screen reader asked for, at the close glyph: the window stays.
-    Restart(Screen::Idle);
-    ASSERT_TRUE(PostMessageW(window, WM_APP_PRESS, 0, MAKELPARAM(CentreOf(CloseButtonRect).x, CentreOf(CloseButtonRect).y)));
-    PumpMessages();
-    EXPECT_TRUE(Open());
+    // Presses of the live close glyph that no screen reader asked for, before any reader
+    // pressed (no token drawn) and with another token: the window stays.
+    for (const UINT_PTR drawn : {UINT_PTR{0}, UINT_PTR{0x7E57}}) {
+        Restart(Screen::Idle);
+        g_state.pressToken = drawn;
+        const auto wrong = static_cast<LPARAM>(drawn ? drawn + 1 : 0);
+        ASSERT_TRUE(PostMessageW(window, WM_APP_PRESS, MAKEWPARAM(CloseId, Screen::Idle), wrong));
+        PumpMessages();
+        EXPECT_TRUE(Open()) << "token " << drawn;
+    }
 }
 
 struct ReaderPressCase {
@@ -217,11 +224,11 @@ struct ReaderPressCase {
 TEST_F(WindowProcTest, AReadersPressActsOnlyWhereAClickWould) {
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
     const ReaderPressCase cases[] = {
-        {"install while the window is disabled", Screen::Idle, 6, E_FAIL, true},
-        {"the unavailable close glyph", Screen::Installing, 1, E_FAIL},
-        {"the headline, a text", Screen::Idle, 2, DISP_E_MEMBERNOTFOUND},
-        {"try again on a screen gone", Screen::Failure, 6, S_OK, false, true},
-        {"close, then install at once", Screen::Idle, 1, S_OK, false, false, 6, true},
+        {"install while the window is disabled", Screen::Idle, MainButtonId, E_FAIL, true},
+        {"the unavailable close glyph", Screen::Installing, CloseId, E_FAIL},
+        {"the headline, a text", Screen::Idle, HeadlineId, DISP_E_MEMBERNOTFOUND},
+        {"try again on a screen gone", Screen::Failure, MainButtonId, S_OK, false, true},
+        {"close, then install at once", Screen::Idle, CloseId, S_OK, false, false, MainButtonId, true},
     };
     for (const ReaderPressCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -242,14 +249,77 @@ TEST_F(WindowProcTest, AReadersPressActsOnlyWhereAClickWould) {
 
 TEST_F(WindowProcTest, TheClientAreaHasTheFocusWhileTheWindowIsActive) {
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-    SetFocus(window);
     const ComPtr<IAccessible> client = ClientAccessibleOf(window);
     ASSERT_TRUE(client);
+    EXPECT_EQ(client->accSelect(SELFLAG_TAKEFOCUS, ChildId(CHILDID_SELF)), S_OK);  // as a reader gives it
     VARIANT focus{}, state{};
     EXPECT_EQ(client->get_accFocus(&focus), S_OK);
     EXPECT_EQ(client->get_accState(ChildId(CHILDID_SELF), &state), S_OK);
     EXPECT_EQ((std::array<LONG, 3>{focus.vt, focus.lVal, state.lVal}),
               (std::array<LONG, 3>{VT_I4, CHILDID_SELF, STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_FOCUSED}));
+}
+
+// A refused call's answer, and whether it left every out-parameter VT_EMPTY, null or 0, so
+// that a caller that clears them frees nothing; each starts as garbage.
+struct Refusal {
+    HRESULT answer;
+    bool cleared;
+};
+template <typename Out>
+Out Garbage() {
+    Out out;
+    std::memset(&out, 0xCD, sizeof(out));
+    return out;
+}
+template <HRESULT (STDMETHODCALLTYPE IAccessible::*Get)(VARIANT, BSTR*)>
+Refusal TextOf(IAccessible& client, VARIANT child) {
+    BSTR text = Garbage<BSTR>();
+    return {(client.*Get)(child, &text), text == nullptr};
+}
+template <HRESULT (STDMETHODCALLTYPE IAccessible::*Get)(VARIANT, VARIANT*)>
+Refusal VariantOf(IAccessible& client, VARIANT child) {
+    VARIANT out = Garbage<VARIANT>();
+    return {(client.*Get)(child, &out), out.vt == VT_EMPTY};
+}
+struct OutCase {
+    const char* method;
+    Refusal (*call)(IAccessible& client, VARIANT child);
+    HRESULT forOtherScreensId = E_INVALIDARG;
+    HRESULT whenGone = RPC_E_DISCONNECTED;
+};
+
+TEST_F(WindowProcTest, RefusedCallsClearTheirOutParameters) {
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    const OutCase cases[] = {
+        {"get_accName", TextOf<&IAccessible::get_accName>},
+        {"get_accValue", TextOf<&IAccessible::get_accValue>},
+        {"get_accDefaultAction", TextOf<&IAccessible::get_accDefaultAction>},
+        {"get_accRole", VariantOf<&IAccessible::get_accRole>},
+        {"get_accState", VariantOf<&IAccessible::get_accState>},
+        {"accNavigate", [](IAccessible& a, VARIANT c) {
+             VARIANT end = Garbage<VARIANT>();
+             return Refusal{a.accNavigate(NAVDIR_NEXT, c, &end), end.vt == VT_EMPTY};
+         }},
+        {"accHitTest at the screen's corner, outside the window", [](IAccessible& a, VARIANT) {
+             VARIANT hit = Garbage<VARIANT>();
+             return Refusal{a.accHitTest(0, 0, &hit), hit.vt == VT_EMPTY};
+         }, S_FALSE, E_FAIL},
+        {"accLocation", [](IAccessible& a, VARIANT c) {
+             auto box = Garbage<std::array<LONG, 4>>();
+             return Refusal{a.accLocation(&box[0], &box[1], &box[2], &box[3], c), box == std::array<LONG, 4>{}};
+         }},
+    };
+    EnterScreen(Screen::Success);
+    const ComPtr<IAccessible> client = ClientAccessibleOf(window);
+    ASSERT_TRUE(client);
+    for (const bool gone : {false, true}) {  // the bar's id, not on this screen; then no window at all
+        if (gone) DestroyWindow(window);
+        for (const OutCase& c : cases) {
+            const Refusal refusal = c.call(*client.get(), ChildId(gone ? CHILDID_SELF : BarId));
+            EXPECT_EQ(refusal.answer, gone ? c.whenGone : c.forOtherScreensId) << c.method << (gone ? ", gone" : "");
+            EXPECT_TRUE(refusal.cleared) << c.method << (gone ? ", gone" : "");
+        }
+    }
 }
 
 struct CloseCase {
@@ -361,7 +431,19 @@ struct ChangeCase {
     const wchar_t* folder;
 };
 
+// A reader's view of live regions, which it speaks whatever has the focus: each one's name,
+// read when the event is handled.
+IAccessible* g_listened = nullptr;
+std::vector<std::wstring> g_liveRegions;
+void CALLBACK HearLiveRegion(HWINEVENTHOOK, DWORD, HWND, LONG, LONG child, DWORD, DWORD) {
+    BSTR name = nullptr;
+    g_listened->get_accName(ChildId(child), &name);
+    g_liveRegions.emplace_back(name ? name : L"");
+    SysFreeString(name);
+}
+
 TEST_F(WindowProcTest, ChangePicksAFolderOnTheIdleAndFailureScreens) {
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
     const wchar_t* const chosen = L"D:\\Apps\\Kestravon";
     const wchar_t* const old = L"C:\\Old";
     const ChangeCase cases[] = {
@@ -378,7 +460,17 @@ TEST_F(WindowProcTest, ChangePicksAFolderOnTheIdleAndFailureScreens) {
         g_state.installFolder = old;
         g_fakes.pickResult = c.picked;
         g_fakes.pickedFolder = chosen;
+        const ComPtr<IAccessible> client = ClientAccessibleOf(window);
+        g_listened = client.get();
+        g_liveRegions.clear();
+        HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_LIVEREGIONCHANGED, EVENT_OBJECT_LIVEREGIONCHANGED, nullptr,
+                                             HearLiveRegion, GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
         Press(CentreOf(ChangeButtonRect));
+        PumpMessages();
+        UnhookWinEvent(hook);
+        const bool picks = c.picked && c.pickCalls;
+        EXPECT_EQ(g_liveRegions, picks ? std::vector<std::wstring>{L"Install location, D:\\Apps\\Kestravon"}
+                                       : std::vector<std::wstring>{});
         EXPECT_EQ(g_fakes.pickCalls, c.pickCalls);
         if (c.pickCalls) EXPECT_EQ(g_fakes.pickOwner, window);
         EXPECT_EQ(g_state.failed, c.failed);
@@ -409,6 +501,21 @@ TEST_F(WindowProcTest, DoneOpensTheApplicationOnlyWhenTheOptionIsOn) {
         Press(CentreOf(MainButtonRect));
         EXPECT_EQ(g_fakes.launchCalls, option ? 1 : 0);
         EXPECT_FALSE(Open());
+    }
+}
+
+// "Done" again while the application opens, "Install Kestravon" while the picker opens.
+TEST_F(WindowProcTest, APressWhileAnotherIsCarriedOutIsDropped) {
+    for (const auto& [screen, first] : {std::pair{Screen::Success, MainButtonRect}, {Screen::Idle, ChangeButtonRect}}) {
+        SCOPED_TRACE(ScreenName(screen));
+        Restart(screen);
+        g_state.installFolder = L"C:\\Kestravon";
+        g_fakes.pumpMeanwhile = true;
+        const POINT again = CentreOf(MainButtonRect);  // queued behind the first press
+        ASSERT_TRUE(PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(again.x, again.y)));
+        Press(CentreOf(first));
+        EXPECT_EQ(g_fakes.launchCalls, screen == Screen::Success ? 1 : 0);
+        EXPECT_FALSE(g_state.installing) << "no run started under the picker";
     }
 }
 
