@@ -8,14 +8,15 @@
 // the logic_error family's messages with the old copy-on-write string, which drags a whole
 // second string implementation into the executable. Defined here, linked as objects ahead of the
 // library, they replace that object. The installer never inspects an exception's type: anything
-// thrown ends in the worker's catch-all, which reports "An unexpected error occurred.". So the
-// errors that would carry a message are thrown as std::bad_alloc, which carries none; those that
-// carry no message keep their own types.
+// thrown ends in the worker's catch-all, which reports "An unexpected error occurred.". So every
+// error but std::bad_exception is thrown as std::bad_alloc, which carries no message and whose type
+// information the runtime holds anyway: another type's would only add its virtual table, type
+// information and destructor.
 namespace std {  // NOLINT(cert-dcl58-cpp): replaces libstdc++'s own definitions on purpose
 void __throw_bad_alloc() { throw bad_alloc(); }
-void __throw_bad_array_new_length() { throw bad_array_new_length(); }
-void __throw_bad_cast() { throw bad_cast(); }
-void __throw_bad_typeid() { throw bad_typeid(); }
+void __throw_bad_array_new_length() { throw bad_alloc(); }
+void __throw_bad_cast() { throw bad_alloc(); }
+void __throw_bad_typeid() { throw bad_alloc(); }
 void __throw_bad_exception() { throw bad_exception(); }
 void __throw_logic_error(const char*) { throw bad_alloc(); }
 void __throw_domain_error(const char*) { throw bad_alloc(); }
