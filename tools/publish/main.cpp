@@ -5,7 +5,6 @@
 #include <ctime>
 #include <fstream>
 #include <iostream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -220,24 +219,17 @@ int Publish(const Options& options) {
     return Fail("The manifest could not be written.");
 }
 
-bool ReadFile(const std::string& path, std::string& bytes) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return false;
-    bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    return !file.bad();
-}
-
 int Resign(const Options& options) {
     std::string errorText;
     std::vector<UniquePkey> keys;
     if (!LoadSigningKeys(options.signKeys, keys, errorText)) return Fail(errorText);
     std::string manifest;
-    if (!ReadFile(options.resign, manifest)) return Fail("The manifest " + options.resign + " could not be read.");
+    if (!ReadWholeFile(options.resign, manifest)) return Fail("The manifest " + options.resign + " could not be read.");
     // A key in use that is left out loses its line: installers that know only that key (a
     // rotation's new one), or that need it to reach their threshold, would refuse the release.
     std::string signature;
     std::vector<std::string> others;
-    if (!options.dropOtherKeys && ReadFile(options.resign + ".sig", signature)) {
+    if (!options.dropOtherKeys && ReadWholeFile(options.resign + ".sig", signature)) {
         if (!LinesByOtherKeys(keys, manifest, signature, others)) {
             return Fail(options.resign + ".sig is not a signature file an installer reads; give --drop-other-keys "
                         "to replace it.");
@@ -262,11 +254,11 @@ int Cosign(const Options& options) {
     if (!LoadSigningKeys(options.signKeys, keys, errorText)) return Fail(errorText);
     const std::string sigPath = options.cosign + ".sig";
     std::string manifest, signature;
-    if (!ReadFile(options.cosign, manifest)) return Fail("The manifest " + options.cosign + " could not be read.");
+    if (!ReadWholeFile(options.cosign, manifest)) return Fail("The manifest " + options.cosign + " could not be read.");
     if (!ParseManifest(manifest)) return Fail("The installer would not read " + options.cosign + " as a manifest.");
     // The given keys' own earlier lines are replaced, so each key keeps one line.
     std::vector<std::string> lines;
-    if (!ReadFile(sigPath, signature) || !LinesByOtherKeys(keys, manifest, signature, lines)) {
+    if (!ReadWholeFile(sigPath, signature) || !LinesByOtherKeys(keys, manifest, signature, lines)) {
         return Fail(sigPath + " is missing or not a signature file an installer reads; sign with --resign first.");
     }
     if (lines.size() + keys.size() > MaxSignatureLines) {

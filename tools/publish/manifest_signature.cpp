@@ -8,10 +8,9 @@
 #include <openssl/x509.h>
 
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 #include "net/signature_text.h"
+#include "tools/publish/publish.h"
 
 namespace {
 
@@ -68,13 +67,6 @@ constexpr char SpkiPrefix[] = "\x30\x59\x30\x13\x06\x07\x2a\x86\x48\xce\x3d\x02\
 constexpr std::size_t SpkiPrefixSize = sizeof(SpkiPrefix) - 1;
 constexpr char PemBegin[] = "-----BEGIN PUBLIC KEY-----";
 constexpr char PemEnd[] = "-----END PUBLIC KEY-----";
-
-bool ReadText(const std::string& path, std::string& text) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return false;
-    text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    return !file.bad();
-}
 
 bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
 bool IsBlank(char c) { return c == ' ' || c == '\t' || IsLineEnd(c); }
@@ -171,7 +163,7 @@ bool LoadReleaseKeys(const std::vector<std::string>& paths, std::vector<UniquePk
     std::vector<std::string> seen;  // each key's SubjectPublicKeyInfo
     for (const std::string& path : paths) {
         std::string text;
-        if (!ReadText(path, text)) {
+        if (!ReadWholeFile(path, text)) {
             errorText = "The public key file " + path + " could not be read.";
             return false;
         }

@@ -2,6 +2,8 @@
 #include "tools/publish/publish.h"
 
 #include <ctime>
+#include <fstream>
+#include <iterator>
 
 #include "net/trusted_host.h"
 #include "pipeline/manifest.h"
@@ -146,6 +148,13 @@ std::string UtcTimeText(std::uint64_t seconds) {
         return {};
     }
     return text;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return false;
+    bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    return !file.bad();
 }
 
 bool RenewExpiry(const std::string& manifest, const std::string& expires, std::string& renewed,

@@ -29,6 +29,8 @@ std::string ManifestJson(const PublishInput& input);
 // Validates `input`, writes the manifest into `json` and checks it with the
 // installer's own ParseManifest. On failure replaces `errorText` with one sentence.
 bool BuildManifest(const PublishInput& input, std::string& json, std::string& errorText);
+// The bytes of the file at `path`; false when it cannot be read.
+bool ReadWholeFile(const std::string& path, std::string& bytes);
 // `seconds` since 1601-01-01T00:00:00Z as "YYYY-MM-DDTHH:MM:SSZ".
 std::string UtcTimeText(std::uint64_t seconds);
 // `manifest` with the value of its "expires" replaced by `expires`, every other byte kept,

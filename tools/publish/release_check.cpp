@@ -1,8 +1,6 @@
 // A release folder read as a pinned installer reads the release service.
 #include "tools/publish/release_check.h"
 
-#include <fstream>
-#include <iterator>
 #include <optional>
 
 #include "net/download.h"
@@ -13,13 +11,6 @@
 #include "tools/publish/sha256.h"
 
 namespace {
-
-bool ReadFile(const std::string& path, std::string& bytes) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return false;
-    bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    return !file.bad();
-}
 
 // The installer's sentences are ASCII.
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
@@ -41,9 +32,9 @@ std::string UrlPath(const std::string& url) {
 bool CheckRelease(const std::string& folder, const InstallerView& installer, std::string& verdict) {
     std::string manifest;
     std::string signature;
-    if (!ReadFile(folder + "/manifest.json", manifest)) return Refuse(verdict, folder + "/manifest.json is missing.");
+    if (!ReadWholeFile(folder + "/manifest.json", manifest)) return Refuse(verdict, folder + "/manifest.json is missing.");
     if (manifest.size() > MaxManifestBytes) return Refuse(verdict, "Kestravon manifest is unexpectedly large.");
-    if (!ReadFile(folder + "/manifest.json.sig", signature)) return Refuse(verdict, Narrow(ManifestNotSigned));
+    if (!ReadWholeFile(folder + "/manifest.json.sig", signature)) return Refuse(verdict, Narrow(ManifestNotSigned));
     std::wstring sentence;
     if (!VerifySignatureText(*installer.releaseKeys, installer.threshold, manifest, signature, sentence)) {
         return Refuse(verdict, Narrow(sentence));
@@ -60,7 +51,7 @@ bool CheckRelease(const std::string& folder, const InstallerView& installer, std
     }
     const std::string setupPath = folder + UrlPath(release->url);
     std::string setup;
-    if (!ReadFile(setupPath, setup)) return Refuse(verdict, "the setup program " + setupPath + " is missing.");
+    if (!ReadWholeFile(setupPath, setup)) return Refuse(verdict, "the setup program " + setupPath + " is missing.");
     std::string expected = release->sha256;
     for (char& c : expected) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     if (Sha256Hex(setup) != expected) return Refuse(verdict, Narrow(DigestMismatch));
