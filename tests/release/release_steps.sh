@@ -1,15 +1,8 @@
 #!/usr/bin/env bash
-# The release steps of tools/publish/README.md, run as they stand: every ```sh block of the
-# file in order, in one shell, from the root of a copy of the sources, with only the
-# placeholders /path/ (a scratch folder) and http://tsa.example/ (the test service's
-# time-stamp authority) substituted. Between the steps it does what the file leaves to the
-# release engineer (the code-signing certificates a CA would issue, the upload) and
-# installs under Wine with each installer the steps build, against the test release
-# service answering for kestravon.com: the first release, the weekly re-sign, a key
-# rotation (installers that know only the old key and only the new key both install
-# during the overlap), two of three keys (a one-key signature is refused), and a CA key
-# rollover (a setup from the second issuer installs). A block that fails stops the run
-# and names its line in the file.
+# tools/publish/README.md run as it stands: every ```sh block in order, in one shell, in a
+# copy of the sources, with only /path/ and http://tsa.example/ substituted, against the
+# test release service answering for kestravon.com. Between blocks it uploads and installs
+# under Wine with the installers the blocks build. A failing block names its line.
 # usage (inside tests/harness/netns-run.sh): release_steps.sh SOURCE_DIR BUILD_DIR
 set -uo pipefail
 source_dir=$1 build=$2
@@ -38,64 +31,39 @@ finish() {
 }
 trap finish EXIT
 
-# The ```sh blocks, each into blocks/N.sh with its first line's number in lines[N].
+# The ```sh blocks, each into blocks/N.sh, its first line's number in lines[N].
 mkdir -p "$work/blocks"
-python3 - "$readme" "$work/blocks" <<'PY'
-import pathlib, re, sys
-lines = pathlib.Path(sys.argv[1]).read_text().split("\n")
-out = pathlib.Path(sys.argv[2])
-index, block, indent = [], None, 0
-for number, line in enumerate(lines, 1):
-    if block is None:
-        fence = re.fullmatch(r"( *)```sh", line)
-        if fence:
-            indent, block = len(fence.group(1)), []
-            index.append(str(number + 1))
-    elif line.strip() == "```":
-        (out / f"{len(index)}.sh").write_text("\n".join(block) + "\n")
-        block = None
-    else:
-        block.append(line[indent:])
-(out / "lines").write_text(" ".join(index) + "\n")
-PY
-read -r -a lines <"$work/blocks/lines"
-lines=(0 "${lines[@]}")  # blocks count from 1
-# The run below knows the file's blocks by their place: a block more or less must be
-# placed in it first.
+read -r -a lines < <(awk -v dir="$work/blocks" '
+  !in_block && /^ *```sh$/ { in_block = 1; indent = index($0, "`"); n++; starts = starts " " NR + 1; next }
+  in_block && /^ *```$/ { in_block = 0; close(dir "/" n ".sh"); next }
+  in_block { print substr($0, indent) >(dir "/" n ".sh") }
+  END { print 0 starts }' "$readme")
+# The run below knows the blocks by their place: a block more or less must be placed in it.
 if [ "${#lines[@]}" -ne 14 ]; then
   echo "FAIL: tools/publish/README.md has $((${#lines[@]} - 1)) sh blocks, this run knows 13" >&2
   exit 1
 fi
 
-# The copy the steps run in, and what a CA would have issued: a code-signing certificate
-# from the first CA (codesign-ca.crt) and, for the rollover, one from the second
-# (codesign-ca-2.crt), both for the same publisher.
+# The copy the blocks run in, and what CAs would have issued: the test publisher's
+# certificates from the test code CA and, for the rollover, from the other one
+# (tests/setup/standins/make-test-trust.sh). The blocks run in this shell, so the names
+# here keep clear of theirs (publisher, issuer, holder).
 clone=$work/kestravon
 "$source_dir/tests/release/copy-sources.sh" "$source_dir" "$clone"
-path=$work/path
+path=$work/path trust=$build/test-trust
+signer="Kestravon Test Publisher"
 mkdir -p "$path"
-# The blocks run in this shell: the names here keep clear of theirs (publisher, issuer, holder).
-signer="Kestravon Release Steps Publisher"
-make_code_ca() {  # suffix
-  openssl req -x509 -newkey rsa:2048 -nodes -sha256 -days 30 -keyout "$path/codesign-ca$1.key" \
-    -out "$path/codesign-ca$1.crt" -subj "/CN=Kestravon Release Steps Code CA$1" \
-    -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
-  openssl req -new -newkey rsa:2048 -nodes -sha256 -keyout "$path/codesign$1.key" -out "$work/codesign$1.csr" \
-    -subj "/CN=$signer" 2>/dev/null
-  printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n' \
-    >"$work/codesign.ext"
-  openssl x509 -req -in "$work/codesign$1.csr" -CA "$path/codesign-ca$1.crt" -CAkey "$path/codesign-ca$1.key" \
-    -CAcreateserial -CAserial "$work/ca.srl" -days 30 -sha256 -extfile "$work/codesign.ext" \
-    -out "$path/codesign$1.crt" 2>/dev/null
-  cat "$path/codesign$1.crt" "$path/codesign-ca$1.crt" >"$path/codesign$1-chain.pem"
-}
-make_code_ca ""
-make_code_ca "-2"
+for pair in :publisher:code-ca -2:other-ca-publisher:other-code-ca; do
+  IFS=: read -r suffix cert ca <<<"$pair"
+  cp "$trust/$cert.crt" "$path/codesign$suffix.crt"
+  cp "$trust/$cert.key" "$path/codesign$suffix.key"
+  cp "$trust/$cert.chain.pem" "$path/codesign$suffix-chain.pem"
+  cp "$trust/$ca.crt" "$path/codesign-ca$suffix.crt"
+done
 cp "$build/standins/kestravon-setup.exe" "$clone/KestravonSetup-1.2.3-unsigned.exe"
 # The system's bundle, as osslsigncode reads it, trusts these CAs and the time-stamp
-# authority's, here only: this is a mount namespace of its own.
-cat /etc/ssl/certs/ca-certificates.crt "$certs/ca.pem" "$path/codesign-ca.crt" "$path/codesign-ca-2.crt" \
-  >"$work/bundle.pem"
+# authority's, here only (a mount namespace of its own).
+cat /etc/ssl/certs/ca-certificates.crt "$certs/ca.pem" "$path"/codesign-ca*.crt >"$work/bundle.pem"
 mount --bind "$work/bundle.pem" /etc/ssl/certs/ca-certificates.crt || { echo "FAIL: no bundle" >&2; exit 1; }
 
 # Runs block N in this shell (its variables stay for the later ones); a failure ends the run.
