@@ -103,7 +103,7 @@ expect() {
       >"$work/install.log" 2>&1; then
     echo "   the installer $name $verdict" >&2
   else
-    fail "the installer $name should have $verdict${sentence:+ with \"$sentence\"}:" \
+    fail "expected: the installer $name $verdict${sentence:+ with \"$sentence\"};" \
       "$(tr -d '\r' <"$work/install.log") (window in $build/release-steps-$name.bmp)"
   fi
 }
