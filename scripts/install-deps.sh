@@ -5,7 +5,7 @@ packages=(
   cmake ninja-build g++ clang clang-tidy libclang-rt-14-dev googletest
   g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64
   wine wine64 xvfb xdotool x11-utils imagemagick
-  nsis openssl libssl-dev osslsigncode python3 iproute2 util-linux curl time
+  nsis openssl libssl-dev osslsigncode ca-certificates python3 iproute2 util-linux curl time
 )
 missing=()
 for p in "${packages[@]}"; do
